@@ -1,0 +1,27 @@
+#pragma once
+// What a video window offers the player: the renderer hands it decoded frames from
+// the GUI thread and asks it where to draw. The panes implement it.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// One decoded picture, 32-bit BGRx, top row first.
+struct VideoFrame {
+    int width = 0;
+    int height = 0;
+    int stride = 0;                    // bytes per row
+    std::vector<std::uint8_t> pixels;  // stride * height bytes
+    std::int64_t positionMs = -1;      // stream time of the picture
+};
+
+class IVideoWindow {
+public:
+    virtual ~IVideoWindow() = default;
+    // A new frame to show; called on the GUI thread.
+    virtual void PresentFrame(std::shared_ptr<const VideoFrame> frame) = 0;
+    // Client size of the window, the default destination rectangle of the video.
+    virtual int ClientWidth() const = 0;
+    virtual int ClientHeight() const = 0;
+    // Redraw whatever was last presented.
+    virtual void Repaint() = 0;
+};

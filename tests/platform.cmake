@@ -1,0 +1,1 @@
+viewer_test(platform_test SOURCES platform/RegistryTest.cpp LIBS platform)
