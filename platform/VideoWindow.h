@@ -14,6 +14,14 @@ struct VideoFrame {
     std::int64_t positionMs = -1;      // stream time of the picture
 };
 
+// A rectangle in the window's client pixels.
+struct VideoRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
 class IVideoWindow {
 public:
     virtual ~IVideoWindow() = default;
@@ -24,4 +32,8 @@ public:
     virtual int ClientHeight() const = 0;
     // Redraw whatever was last presented.
     virtual void Repaint() = 0;
+    // Where in the client area the video is to be drawn (scaled to fill it). Called on the
+    // GUI thread when the player fits the video to its windows; the full client area
+    // until then. Windows that always fill their client area may ignore it.
+    virtual void SetVideoPosition(const VideoRect& destination) { (void)destination; }
 };
