@@ -1,0 +1,117 @@
+// Routines shared between the decoder's stages (one line per routine, grouped
+// by the file that defines it).
+#pragma once
+
+#include <cstdint>
+
+#include "decoder/DecoderInstance.h"
+
+namespace dec {
+
+// --- Headers.cpp: start codes and headers ---------------------------------
+int BitLength(int v);
+int ProbeVolStartCode(const uint8_t* data, uint32_t length); // 0 found, -1 not
+int ParseConfigHeaders(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb);
+// 1 when a VOP header was parsed (reader after it), 0 at the end of the data.
+int ParseFrameHeaders(DecoderInstance* d, DEC_MESSAGE_FN cb);
+void ParseUserData(VolInfo* vol, BitReader* r);
+int ParseVolHeader(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb);
+int ReadQuantMatrix(BitReader* r, uint8_t matrix[64]);
+void ParseComplexityEstimationHeader(VolInfo* vol, BitReader* r);
+int ParseVopHeader(DecoderInstance* d);
+void SkipVopComplexityEstimation(VolInfo* vol, BitReader* r);
+// 1 picture done (start code), 0 packet ready, -1 keep searching.
+int ParseVideoPacketHeader(DecoderInstance* d);
+int ParseH263PictureHeader(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb);
+int ParseH263GobHeader(DecoderInstance* d);
+
+// --- Gmc.cpp ---------------------------------------------------------------
+void ParseSpriteTrajectory(DecoderInstance* d);
+void ParseBrightnessChange(VolInfo* vol, BitReader* r);
+void PredictGmcMacroblock(DecoderInstance* d);
+uint32_t GmcAverageMv(DecoderInstance* d); // y high 16 bits, x low 16 bits
+
+// --- DecodeControl.cpp -----------------------------------------------------
+int SetupVolBuffers(DecoderInstance* d); // 0, or -1 for a size of 0 or above the maxima
+int DecodeMpeg4Frame(DecoderInstance* d); // 1 when a picture is ready
+int DecodeH263Frame(DecoderInstance* d);
+void SetupVop(DecoderInstance* d);
+void RotateFrameBuffers(DecoderInstance* d);
+void CopyNotCodedVop(DecoderInstance* d);
+int DivSigned(int a, int b);
+int DivByReciprocal(int a, int b, int r);
+int RoundShift(int v, int n);
+
+// --- Padding.cpp, Deblock.cpp ---------------------------------------------
+void PadFrameEdges(DecoderInstance* d);
+void DeblockFrame(DecoderInstance* d);
+
+// --- MacroblockCursor.cpp --------------------------------------------------
+void StartPacket(DecoderInstance* d);
+void NextMacroblock(DecoderInstance* d);
+void NextMacroblockSimple(DecoderInstance* d); // leaves the field map cursors
+// Points every cursor at macroblock mbNum (used after set-up and resync).
+void SeekMacroblock(DecoderInstance* d, int mbNum);
+
+// --- Conceal.cpp -----------------------------------------------------------
+void ConcealLostMacroblocks(DecoderInstance* d, int targetMb);
+
+// --- IntraMacroblock.cpp: slice decoders for intra pictures -----------------
+void DecodeIVopSimple(DecoderInstance* d);
+void DecodeIVopDataPartitioned(DecoderInstance* d);
+void DecodeH263IPicture(DecoderInstance* d);
+
+// --- InterMacroblock.cpp: slice decoders for inter pictures -----------------
+void DecodePVopSimple(DecoderInstance* d);
+void DecodeBVopSimple(DecoderInstance* d);
+void DecodeVopAdvanced(DecoderInstance* d);
+void DecodeBVopAdvanced(DecoderInstance* d);
+void DecodePVopDataPartitioned(DecoderInstance* d);
+void DecodeH263PPicture(DecoderInstance* d);
+
+// --- Vlc.cpp: macroblock header codes ---------------------------------------
+int ReadMcbpcIntra(BitReader* r); // (mb_type << 2) | cbpc, 20 stuffing, -1 invalid
+int ReadMcbpcInter(BitReader* r);
+int ReadCbpy(BitReader* r);       // inter meaning; intra callers use 15 minus it
+int ReadBMbType(BitReader* r);    // 0 direct, 1 interpolate, 2 backward, 3 forward, -1
+int ReadDquant(BitReader* r);     // -1, -2, +1, +2
+int ReadIntraDc(BitReader* r, int chroma); // differential, 32768 for an invalid code
+int CheckResyncMarker(BitReader* r);
+// One coefficient code (run, signed level, last); MPEG-4 with its three
+// escape modes: 0, or -1 invalid.
+int ReadMpeg4Coef(BitReader* r, int intra, int* run, int* level, int* last);
+// H.263 coefficient with the H.263 escape: 0, or -1 invalid.
+int ReadH263Coef(BitReader* r, int* run, int* level, int* last);
+// RVLC coefficient (forward direction): 0, or -1 invalid.
+int ReadRvlcIntraCoef(BitReader* r, int* run, int* level, int* last);
+int ReadRvlcInterCoef(BitReader* r, int* run, int* level, int* last);
+
+// --- MotionVector.cpp -------------------------------------------------------
+int ReadMvd(BitReader* r, int fcode); // see MotionVector.h
+
+// --- IntraBlock.cpp / InterBlock.cpp: block decoders --------------------------
+int DecodeIntraBlockH263Quant(DecoderInstance* d, int qp, int cbp);
+int DecodeIntraBlockMpegQuant(DecoderInstance* d, int qp, int cbp);
+int DecodeIntraBlockRvlc(DecoderInstance* d, int qp, int cbp);
+int DecodeIntraBlockShortHdr(DecoderInstance* d, int qp, int cbp);
+int DecodeInterBlockH263Quant(DecoderInstance* d, int qp, int cbp);
+int DecodeInterBlockMpegQuant(DecoderInstance* d, int qp, int cbp);
+int DecodeInterBlockRvlc(DecoderInstance* d, int qp, int cbp);
+int DecodeInterBlockShortHdr(DecoderInstance* d, int qp, int cbp);
+
+// --- Idct.cpp -----------------------------------------------------------------
+void IdctPut(uint8_t* dst, int16_t* coef, int dstPitch, uint32_t pattern);
+void IdctAdd(uint8_t* dst, const uint8_t* pred, int16_t* coef, int dstPitch, int predPitch,
+             uint32_t pattern);
+// IDCT-puts the six blocks of blockBuffer at the current MB (frame layout,
+// or field layout for the luma blocks when fieldDct is set).
+void PutIntraMacroblock(DecoderInstance* d, int fieldDct);
+
+// --- Scan and quantiser tables (VlcTables.cpp) ------------------------------
+extern const uint8_t kZigzag[64];
+extern const uint8_t kAltHorizontalScan[64];
+extern const uint8_t kAltVerticalScan[64];
+extern const uint8_t kDefaultIntraMatrix[64];    // raster order
+extern const uint8_t kDefaultNonIntraMatrix[64]; // raster order
+
+}  // namespace dec
