@@ -124,7 +124,9 @@ TEST_P(Generated, WritesTheTracksAndFrameNumbersAsAsked)
     ASSERT_EQ(p.samples.size(), written.size());
     for (std::size_t i = 0; i < written.size(); ++i) {
         EXPECT_EQ(p.samples[i].bytes, written[i].bytes) << i;
-        if (c.container == recgen::Container::Mp4) EXPECT_EQ(p.samples[i].stampMs, written[i].stampMs) << i;
+        if (c.container == recgen::Container::Mp4) {
+            EXPECT_EQ(p.samples[i].stampMs, written[i].stampMs) << i;
+        }
     }
 }
 

@@ -244,6 +244,9 @@ private:
         if (rc < 0) return Fail("encode: " + AvError(rc));
         Packet pkt(av_packet_alloc());
         while ((rc = avcodec_receive_packet(t.enc.get(), pkt.get())) == 0) {
+            // Without a duration on the last packet the MP4 edit list ends one frame early.
+            if (pkt->duration <= 0)
+                pkt->duration = t.enc->codec_type == AVMEDIA_TYPE_VIDEO ? 1 : t.frame->nb_samples;
             av_packet_rescale_ts(pkt.get(), t.enc->time_base, t.stream->time_base);
             pkt->stream_index = t.stream->index;
             rc = av_interleaved_write_frame(fmt_, pkt.get());
