@@ -1,0 +1,77 @@
+#include "repair/H264Batch.h"
+
+#include "platform/DriveTable.h"
+#include "repair/RepairPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace {
+
+QByteArray ShellQuote(const QByteArray& text)
+{
+    QByteArray quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+QString NativeFilePath(const QString& path)
+{
+    static const QRegularExpression drivePath(QStringLiteral("^[A-Za-z]:([\\\\/]|$)"));
+    if (drivePath.match(path).hasMatch()) {
+        const QString native = DriveTable::NativePath(path);
+        if (!native.isEmpty()) return native;
+    }
+    return path;
+}
+
+}  // namespace
+
+QByteArray H264BatchLine(const QString& path)
+{
+    // "%s %s %s %s": two blanks before the options and before the output name.
+    return QByteArray("ffmpeg -i") + ' ' + ShellQuote(QFile::encodeName(NativeFilePath(path))) + ' ' +
+           " -r 30 -vcodec copy" + ' ' + ' ' + kH264RepairOutput;
+}
+
+QString H264BatchPath()
+{
+    return RepairWorkDir() + QLatin1Char('/') + QLatin1String(kH264BatchName);
+}
+
+H264BatchResult MakeH264Batch(const QString& path)
+{
+    if (FindFfmpeg().isEmpty()) return H264BatchResult::NoFfmpeg;
+    const QString script = H264BatchPath();
+    QFile file(script);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return H264BatchResult::CannotWrite;
+    const QByteArray line = H264BatchLine(path);
+    const bool written = file.write(line) == line.size();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError) {
+        QFile::remove(script);
+        return H264BatchResult::CannotWrite;
+    }
+
+    // Detached, so ffmpeg finishes even when the viewer closes first; the script goes
+    // when it ends. No terminal: ffmpeg's question before overwriting an existing output
+    // is answered by the empty input (the former file stays).
+    QProcess process;
+    process.setProgram(QStringLiteral("/bin/sh"));
+    process.setArguments({QStringLiteral("-c"), QStringLiteral("sh \"$1\"; status=$?; rm -f \"$1\"; exit $status"),
+                          QStringLiteral("sh"), script});
+    process.setWorkingDirectory(QDir::currentPath());
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (!process.startDetached()) {
+        QFile::remove(script);
+        return H264BatchResult::CannotStart;
+    }
+    return H264BatchResult::Started;
+}

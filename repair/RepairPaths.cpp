@@ -1,0 +1,33 @@
+#include "repair/RepairPaths.h"
+
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+QString g_strRepairOutput = QStringLiteral("Repair_Pomel.mp4");
+
+QString RepairWorkDir()
+{
+    const QString dir = Paths::DataDir() + QStringLiteral("/Recovery");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QString FindFfmpeg()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+}
+
+QString FindRepairProgram()
+{
+    const auto configured = Registry::GetString(QString::fromLatin1(kRepairProgramKey),
+                                                QString::fromLatin1(kRepairProgramValue));
+    if (configured && !configured->isEmpty()) {
+        const QFileInfo info(*configured);
+        return info.isFile() && info.isExecutable() ? info.absoluteFilePath() : QString();
+    }
+    return QStandardPaths::findExecutable(QString::fromLatin1(kRepairProgramName));
+}
