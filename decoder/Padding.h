@@ -1,0 +1,13 @@
+// Edge padding for old encoders whose pictures are not a multiple of 16: the
+// area between the picture size and the 16-aligned size repeats the last
+// column and row of the picture.
+#pragma once
+
+#include <cstdint>
+
+namespace dec {
+
+void PadFrameEdges(uint8_t* y, uint8_t* u, uint8_t* v, int stride, int alignedHeight,
+                   int width, int height);
+
+}  // namespace dec
