@@ -1,0 +1,7 @@
+# Repair of damaged recordings: the VOL header, the VOP extraction and frame check, the
+# MPEG-4 and H.264 methods, and the repair dialog.
+set(repair_test_support repair/RepairTestSupport.h repair/RepairTestSupport.cpp)
+viewer_test(repair_vol_header_test SOURCES repair/VolHeaderTest.cpp ${repair_test_support}
+  LIBS repair_core PkgConfig::FFMPEG)
+viewer_test(repair_vop_extract_test SOURCES repair/VopExtractTest.cpp ${repair_test_support}
+  LIBS repair_core PkgConfig::FFMPEG)
