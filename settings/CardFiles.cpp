@@ -1,0 +1,148 @@
+#include "settings/CardFiles.h"
+
+#include "platform/DriveTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool OpenForReading(const QString& path, QFile* file)
+{
+    if (path.isEmpty()) return false;
+    file->setFileName(path);
+    if (QFileInfo(path).isDir()) return false;
+    return file->open(QIODevice::ReadOnly);
+}
+
+CardWriteStatus StatusFromErrno(int err)
+{
+    switch (err) {
+    case EROFS:
+    case EACCES:
+    case EPERM: return CardWriteStatus::ReadOnly;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return CardWriteStatus::Full;
+    default: return CardWriteStatus::Failed;
+    }
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+QString CardFilePath(const QString& drive, const QString& name, bool inSetupFolder)
+{
+    if (drive.isEmpty()) return {};
+    const QString drivePath = drive.left(1) + QStringLiteral(":\\") + (inSetupFolder ? QStringLiteral("SETUP\\") : QString()) + name;
+    return DriveTable::NativePath(drivePath);
+}
+
+CardReadStatus ReadSetupFile(const QString& drive, SetupRecord* record, CardReadInfo* info)
+{
+    QFile file;
+    bool inSetup = false;
+    if (!OpenForReading(CardFilePath(drive, kSetupFileName, false), &file)) {
+        inSetup = true;
+        if (!OpenForReading(CardFilePath(drive, kSetupFileName, true), &file)) return CardReadStatus::Missing;
+    }
+    if (info) {
+        info->path = file.fileName();
+        info->inSetupFolder = inSetup;
+        info->size = file.size();
+    }
+    const QByteArray bytes = file.read(static_cast<qint64>(kSetupRecordSize));
+    if (static_cast<std::size_t>(bytes.size()) < kSetupRecordSize) return CardReadStatus::Short;
+    *record = SetupRecordFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()));
+    return CardReadStatus::Ok;
+}
+
+CardReadStatus ReadFactoryFile(const QString& drive, std::size_t minBytes, DeviceFactoryRecord* record,
+                               CardReadInfo* info)
+{
+    QFile file;
+    if (!OpenForReading(CardFilePath(drive, kFactoryFileName, true), &file)) return CardReadStatus::Missing;
+    if (info) {
+        info->path = file.fileName();
+        info->inSetupFolder = true;
+        info->size = file.size();
+    }
+    const QByteArray bytes = file.read(static_cast<qint64>(kFactoryRecordSize));
+    *record = FactoryRecordFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                     static_cast<std::size_t>(bytes.size()));
+    return static_cast<std::size_t>(bytes.size()) < minBytes ? CardReadStatus::Short : CardReadStatus::Ok;
+}
+
+CardWriteStatus WriteSetupFile(const QString& drive, const SetupRecord& record, QString* error)
+{
+    const QString path = CardFilePath(drive, kSetupFileName, false);
+    if (path.isEmpty()) {
+        if (error) *error = QStringLiteral("unknown drive");
+        return CardWriteStatus::NoDrive;
+    }
+    SetupRecord out = record;
+    out.checksum = SetupRecordChecksum(out);
+    const SetupBytes bytes = SetupRecordToBytes(out);
+
+    const QByteArray target = QFile::encodeName(path);
+    const QFileInfo fi(path);
+    const QByteArray temp = QFile::encodeName(fi.absolutePath() + QStringLiteral("/.data_setup.cfg.XXXXXX"));
+
+    auto fail = [&](int err, const char* step) {
+        if (error) *error = QStringLiteral("%1: %2").arg(QString::fromLatin1(step), QString::fromLocal8Bit(std::strerror(err)));
+        return StatusFromErrno(err);
+    };
+
+    // A write-protected file is not replaced behind the user's back.
+    if (fi.exists() && ::access(target.constData(), W_OK) != 0) return fail(errno, "data_setup.cfg");
+
+    std::vector<char> tempName(temp.begin(), temp.end());
+    tempName.push_back('\0');
+    const int fd = ::mkstemp(tempName.data());
+    if (fd < 0) return fail(errno, "create");
+    struct stat st {};
+    ::fchmod(fd, ::stat(target.constData(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+
+    int err = 0;
+    const char* step = nullptr;
+    if (!WriteAll(fd, bytes.data(), bytes.size())) {
+        err = errno;
+        step = "write";
+    } else if (::fsync(fd) != 0 && errno != EINVAL) {
+        err = errno;
+        step = "sync";
+    }
+    if (::close(fd) != 0 && !step) {
+        err = errno;
+        step = "close";
+    }
+    if (!step && ::rename(tempName.data(), target.constData()) != 0) {
+        err = errno;
+        step = "rename";
+    }
+    if (step) {
+        ::unlink(tempName.data());
+        return fail(err, step);
+    }
+    return CardWriteStatus::Ok;
+}
