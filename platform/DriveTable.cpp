@@ -80,12 +80,12 @@ struct Volume {
     bool removable = false;
 };
 
-std::vector<Volume> MountedVolumes()
+std::vector<Volume> MountedVolumes(const QByteArray& mounts)
 {
     std::vector<Volume> volumes;
     QSet<QString> devices;
     QSet<QString> roots;
-    const QList<QByteArray> lines = ReadSmallFile(QStringLiteral("/proc/self/mounts")).split('\n');
+    const QList<QByteArray> lines = mounts.split('\n');
     for (const QByteArray& line : lines) {
         const QList<QByteArray> f = line.split(' ');
         if (f.size() < 3)
@@ -162,9 +162,14 @@ std::vector<DriveInfo> Drives()
 {
     if (qEnvironmentVariableIsSet("VIEWER_DRIVES"))
         return ExplicitDrives(qEnvironmentVariable("VIEWER_DRIVES"));
+    return DrivesFromMountTable(ReadSmallFile(QStringLiteral("/proc/self/mounts")));
+}
+
+std::vector<DriveInfo> DrivesFromMountTable(const QByteArray& mounts)
+{
     std::vector<DriveInfo> drives;
     char letter = kFirstLetter;
-    for (const Volume& v : MountedVolumes()) {
+    for (const Volume& v : MountedVolumes(mounts)) {
         if (letter > kLastLetter)
             break;
         drives.push_back({QLatin1Char(letter), v.root, v.removable, v.device});

@@ -3,6 +3,7 @@
 // here the letters D to Y are given to mounted volumes (removable ones first, in a stable
 // order), each with its mount root. VIEWER_DRIVES="E=/path/to/card;G=/other" replaces the
 // table with explicit entries, for tests and the demo card.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -25,6 +26,8 @@ inline constexpr int DRIVE_REMOVABLE = 2;
 inline constexpr int DRIVE_FIXED = 3;
 
 std::vector<DriveInfo> Drives();                 // read afresh each call
+// The letters for mounted volumes as listed in a mount table (/proc/self/mounts form).
+std::vector<DriveInfo> DrivesFromMountTable(const QByteArray& mounts);
 std::optional<DriveInfo> Find(QChar letter);
 
 // "E:\EVENT\x.mp4" (or "E:" / "E:\") to a native path below the drive's root, each

@@ -123,4 +123,31 @@ TEST_F(DriveTableTest, MountedVolumesGetLettersFromD)
         EXPECT_EQ(drives[i].root, again[i].root);
 }
 
+TEST_F(DriveTableTest, MountTableGivesLettersToRealVolumesOnly)
+{
+    const QString spaced = dir.path() + QStringLiteral("/my card");
+    ASSERT_TRUE(QDir().mkpath(spaced));
+    const QString table = QStringLiteral(
+                              "proc /proc proc rw 0 0\n"
+                              "/dev/vda / ext4 rw 0 0\n"
+                              "tmpfs %1 tmpfs rw 0 0\n"
+                              "/dev/sdz1 %2 vfat rw 0 0\n"
+                              "/dev/sdz1 %3 vfat rw 0 0\n"
+                              "/dev/sdy1 %4 vfat rw 0 0\n"
+                              "/dev/loop9 %5/missing squashfs ro 0 0\n"
+                              "/dev/sdx1 %5/missing ext4 rw 0 0\n"
+                              "garbage\n\n")
+                              .arg(other, card, other, QString(spaced).replace(QLatin1Char(' '), QStringLiteral("\\040")),
+                                   dir.path());
+    const std::vector<DriveInfo> drives = DriveTable::DrivesFromMountTable(table.toLocal8Bit());
+    // Sorted by mount folder when none is removable; a device mounted twice counts once.
+    ASSERT_EQ(2u, drives.size());
+    EXPECT_EQ(QLatin1Char('D'), drives[0].letter);
+    EXPECT_EQ(card, drives[0].root);
+    EXPECT_EQ(QStringLiteral("/dev/sdz1"), drives[0].device);
+    EXPECT_EQ(QLatin1Char('E'), drives[1].letter);
+    EXPECT_EQ(spaced, drives[1].root);
+    EXPECT_FALSE(drives[1].removable);
+}
+
 }  // namespace
