@@ -98,13 +98,14 @@ private:
     HRESULT BuildOneVideoGraph();
     HRESULT BuildTwoVideoGraph(int mode);
     HRESULT BuildAudio(const char* decoderName);
-    HRESULT AddVideoChain(int chain, const char* decoderName, const char* converterName,
-                          const char* rendererName, IVideoWindow* window, bool connect);
+    HRESULT SetUpRenderer(_GstElement* renderer, int index, IVideoWindow* window);
+    bool Accepts(_GstElement* to, int pin) const;
+    void ConnectAudio();
     HRESULT Finish();
-    HRESULT ChangeState(int gstState);
-    HRESULT WaitAsyncDone();
+    HRESULT ChangeState(int gstState, int timeoutMs);
+    HRESULT WaitAsyncDone(int timeoutMs);
     HRESULT Seek(std::int64_t pos100ns, double rate);
-    void DrainBus();
+    bool DrainBus();  // true when an error was among the messages
 
     _GstElement* m_pRenderer1 = nullptr;
     _GstElement* m_pRenderer2 = nullptr;
@@ -135,4 +136,5 @@ private:
     std::vector<_GstElement*> m_queues;   // the queue of each chain, with its own reference
     bool m_aDecoderFlags[2][2] = {{false, false}, {false, false}};
     std::shared_ptr<FrameRelay> m_relay;
+    std::unique_ptr<Chain> m_chains[2];
 };

@@ -47,6 +47,8 @@ public:
 
     // Output pins in track order (front video first).
     const std::vector<Pin>& Pins() const { return m_pins; }
+    // AVI carries H.264 as a byte stream, one picture a chunk, without saying so in its caps.
+    bool IsAvi() const { return m_bAvi; }
     // Duration found by the probe, 100-ns units, 0 when unknown.
     std::int64_t ProbedDuration() const { return m_llProbedDuration; }
 
@@ -68,6 +70,7 @@ private:
     int m_nAudioSeen = 0;
     std::int64_t m_llProbedDuration = 0;
     std::uint8_t m_bSourceFlag = 1;
+    bool m_bAvi = false;
     std::string m_path;
     std::unique_ptr<DataReader> m_reader;
 };

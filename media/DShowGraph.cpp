@@ -1,0 +1,756 @@
+#include "media/DShowGraph.h"
+
+#include "media/FrameRelay.h"
+#include "media/HVStreamParseFilter.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Bounded waits: a state change that does not complete in time is a failure, never a hang.
+constexpr int kPrerollTimeoutMs = 15000;
+constexpr int kStateTimeoutMs = 8000;
+constexpr int kStepTimeoutMs = 5000;
+
+constexpr std::int64_t kNsPerUnit = 100;  // 100-ns units of positions
+
+std::int64_t NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void Release(GstElement*& e)
+{
+    if (e) gst_object_unref(e);
+    e = nullptr;
+}
+
+bool HasLinkedSinkPad(GstElement* e)
+{
+    bool linked = false;
+    GstIterator* it = gst_element_iterate_sink_pads(e);
+    GValue v = G_VALUE_INIT;
+    while (gst_iterator_next(it, &v) == GST_ITERATOR_OK) {
+        if (gst_pad_is_linked(GST_PAD(g_value_get_object(&v)))) linked = true;
+        g_value_reset(&v);
+    }
+    g_value_unset(&v);
+    gst_iterator_free(it);
+    return linked;
+}
+
+std::string FactoryName(GstElement* e)
+{
+    GstElementFactory* f = gst_element_get_factory(e);
+    return f ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(f)) : "";
+}
+
+// Copies a BGRx sample into a picture, with its stream time.
+std::shared_ptr<VideoFrame> FrameFromSample(GstSample* sample)
+{
+    GstCaps* caps = gst_sample_get_caps(sample);
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstVideoInfo info;
+    if (!caps || !buffer || !gst_video_info_from_caps(&info, caps)) return nullptr;
+    GstVideoFrame vf;
+    if (!gst_video_frame_map(&vf, &info, buffer, GST_MAP_READ)) return nullptr;
+    auto frame = std::make_shared<VideoFrame>();
+    frame->width = GST_VIDEO_FRAME_WIDTH(&vf);
+    frame->height = GST_VIDEO_FRAME_HEIGHT(&vf);
+    frame->stride = frame->width * 4;
+    frame->pixels.resize(static_cast<std::size_t>(frame->stride) * static_cast<std::size_t>(frame->height));
+    const auto* src = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&vf, 0));
+    const int srcStride = GST_VIDEO_FRAME_PLANE_STRIDE(&vf, 0);
+    for (int y = 0; y < frame->height; ++y)
+        std::memcpy(frame->pixels.data() + static_cast<std::size_t>(y) * frame->stride,
+                    src + static_cast<std::ptrdiff_t>(y) * srcStride, static_cast<std::size_t>(frame->stride));
+    gst_video_frame_unmap(&vf);
+
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    const GstClockTime pts = GST_BUFFER_PTS(buffer);
+    if (segment && GST_CLOCK_TIME_IS_VALID(pts)) {
+        guint64 st = 0;
+        const int sign = gst_segment_to_stream_time_full(segment, GST_FORMAT_TIME, pts, &st);
+        if (sign > 0) frame->positionMs = static_cast<std::int64_t>(st / GST_MSECOND);
+        else if (sign < 0) frame->positionMs = 0;
+    }
+    return frame;
+}
+
+GstElement* MakeAudioRenderer(const char* name, GstElement** volumeOut)
+{
+    GstElement* bin = gst_bin_new(name);
+    GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
+    GstElement* resample = gst_element_factory_make("audioresample", nullptr);
+    GstElement* volume = gst_element_factory_make("volume", "Volume");
+    // With no sound device it falls back to a clocked fake sink by itself.
+    GstElement* sink = gst_element_factory_make("autoaudiosink", "Audio Output");
+    if (!bin || !convert || !resample || !volume || !sink) {
+        for (GstElement* e : {bin, convert, resample, volume, sink})
+            if (e) gst_object_unref(e);
+        return nullptr;
+    }
+    gst_bin_add_many(GST_BIN(bin), convert, resample, volume, sink, nullptr);
+    if (!gst_element_link_many(convert, resample, volume, sink, nullptr)) {
+        gst_object_unref(bin);
+        return nullptr;
+    }
+    GstPad* pad = gst_element_get_static_pad(convert, "sink");
+    gst_element_add_pad(bin, gst_ghost_pad_new("sink", pad));
+    gst_object_unref(pad);
+    *volumeOut = GST_ELEMENT(gst_object_ref(volume));
+    return bin;
+}
+
+GstElement* MakeVideoRenderer(const char* name)
+{
+    GstElement* sink = gst_element_factory_make("appsink", name);
+    if (!sink) return nullptr;
+    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
+    g_object_set(sink, "caps", caps, "sync", TRUE, "qos", TRUE, "max-lateness", gint64(20 * GST_MSECOND),
+                 "enable-last-sample", FALSE, "emit-signals", FALSE, nullptr);
+    gst_caps_unref(caps);
+    return sink;
+}
+
+}  // namespace
+
+// What a renderer's streaming thread needs to hand its pictures over.
+struct CDShowGraph::Chain {
+    FrameRelay* relay = nullptr;
+    int index = 0;
+
+    static GstFlowReturn Take(GstAppSink* sink, Chain* c, bool preroll)
+    {
+        GstSample* s = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
+        if (!s) return GST_FLOW_OK;
+        std::shared_ptr<VideoFrame> f = FrameFromSample(s);
+        gst_sample_unref(s);
+        if (f) c->relay->Store(c->index, std::move(f));
+        return GST_FLOW_OK;
+    }
+    static GstFlowReturn OnPreroll(GstAppSink* sink, gpointer data) { return Take(sink, static_cast<Chain*>(data), true); }
+    static GstFlowReturn OnSample(GstAppSink* sink, gpointer data) { return Take(sink, static_cast<Chain*>(data), false); }
+};
+
+CDShowGraph::CDShowGraph(int mode, IVideoWindow* hwnd1, IVideoWindow* hwnd2)
+    : m_nMode(mode), m_hWnd1(hwnd1), m_hWnd2(hwnd2), m_relay(std::make_shared<FrameRelay>())
+{
+    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+}
+
+CDShowGraph::~CDShowGraph()
+{
+    TearDown();
+}
+
+HRESULT CDShowGraph::Reset(std::uint8_t sourceFlag)
+{
+    if (m_pGraphBuilder) TearDown();
+    m_bReady = 1;
+    m_nState = kStateNotBuilt;
+    m_bSourceFlag = sourceFlag;
+    return S_OK;
+}
+
+HRESULT CDShowGraph::BuildGraph(const QString& path)
+{
+    if (m_bBuilt) TearDown();
+    if (path.isNull()) return 1;
+    if (m_pSource || m_pGraphBuilder) TearDown();
+    // Kept whole: a longer path must not open a different file.
+    m_szFileName = path;
+
+    m_pGraphBuilder = gst_pipeline_new(nullptr);
+    if (!m_pGraphBuilder) return E_OUTOFMEMORY;
+    gst_object_ref_sink(m_pGraphBuilder);
+
+    if (!FilterRegistered(FilterClass::Source)) return -1;
+    m_pSource = new HVStreamParseFilter("HVStreamParseFilter");
+    m_pSource->SetSourceFlag(m_bSourceFlag);
+    gst_bin_add(GST_BIN(m_pGraphBuilder), m_pSource->Element());
+
+    const HRESULT load = m_pSource->Load(m_szFileName);
+    if (FAILED(load)) return 1;
+
+    m_nVideoStreams = CountVideoPins();
+    if (m_nVideoStreams == 1) return BuildOneVideoGraph();
+    if (m_nVideoStreams == 2) return BuildTwoVideoGraph(m_nMode);
+    return load;
+}
+
+int CDShowGraph::CountVideoPins() const
+{
+    if (!m_pSource) return 0;
+    int n = 0;
+    for (const auto& pin : m_pSource->Pins())
+        if (pin.name.find("Video") != std::string::npos) ++n;
+    return n;
+}
+
+int CDShowGraph::CountAudioPins() const
+{
+    if (!m_pSource) return 0;
+    int n = 0;
+    for (const auto& pin : m_pSource->Pins()) {
+        if (pin.name.find("Audio") == std::string::npos) continue;
+        n += 1;
+        if (pin.codec == StreamCodec::Pcm) n += 1000;
+    }
+    return n;
+}
+
+HRESULT CDShowGraph::AddFilterByClsid(FilterClass cls, const char* name, GstElement** out, StreamCodec codec)
+{
+    if (!m_pGraphBuilder || !out) return E_POINTER;
+    GstElement* e = nullptr;
+    switch (cls) {
+    case FilterClass::AacDecoder: e = gst_element_factory_make("avdec_aac", name); break;
+    case FilterClass::AudioRenderer: e = MakeAudioRenderer(name, &m_pVolume); break;
+    case FilterClass::VideoDecoder: {
+        const char* factory = VideoDecoderFactory(codec);
+        if (!factory) return VFW_E_NOT_FOUND;  // no decoder for this stream's codec
+        e = gst_element_factory_make(factory, name);
+        break;
+    }
+    case FilterClass::ColorConverter: e = gst_element_factory_make("videoconvert", name); break;
+    case FilterClass::VideoRenderer: e = MakeVideoRenderer(name); break;
+    default: return E_INVALIDARG;
+    }
+    if (!e) return FilterRegistered(cls) ? -1 : VFW_E_NOT_FOUND;
+    gst_object_ref_sink(e);
+    if (!gst_bin_add(GST_BIN(m_pGraphBuilder), e)) {
+        gst_object_unref(e);
+        return E_FAIL;
+    }
+    if (cls == FilterClass::VideoDecoder) {
+        // Never hand on pictures with broken references after a seek or a damaged frame.
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(e), "output-corrupt"))
+            g_object_set(e, "output-corrupt", FALSE, nullptr);
+    }
+    *out = e;
+    return S_OK;
+}
+
+bool CDShowGraph::Accepts(GstElement* to, int pinIndex) const
+{
+    const auto& pin = m_pSource->Pins()[static_cast<std::size_t>(pinIndex)];
+    if (to == m_pAudioDecoder) return !pin.video && pin.codec == StreamCodec::Aac;
+    if (to == m_pAudioRenderer) return !pin.video && pin.codec == StreamCodec::Pcm;
+    if (to == m_pVideoDecoder1 || to == m_pVideoDecoder2) {
+        const char* factory = VideoDecoderFactory(pin.codec);
+        return pin.video && factory && FactoryName(to) == factory;
+    }
+    return false;
+}
+
+HRESULT CDShowGraph::ConnectFilters(GstElement* from, GstElement* to)
+{
+    if (!m_pGraphBuilder || !from || !to) return E_POINTER;
+    if (!m_pSource || from != m_pSource->Element())
+        return gst_element_link(from, to) ? S_OK : E_FAIL;
+
+    // From the source: the first free pin the downstream filter takes, through a queue so
+    // that each stream runs on its own thread.
+    int calls = 0;
+    const auto& pins = m_pSource->Pins();
+    for (std::size_t i = 0; i < pins.size() && calls < 3; ++i) {
+        if (gst_pad_is_linked(pins[i].pad) || !Accepts(to, static_cast<int>(i))) continue;
+        ++calls;
+        GstElement* queue = gst_element_factory_make("queue", (pins[i].name + " Queue").c_str());
+        if (!queue) return E_OUTOFMEMORY;
+        // No time limit: a frame-threaded decoder's latency would otherwise stall preroll.
+        g_object_set(queue, "max-size-time", guint64(0), "max-size-buffers", 200u,
+                     "max-size-bytes", guint(32 * 1024 * 1024), nullptr);
+        gst_bin_add(GST_BIN(m_pGraphBuilder), queue);
+        GstElement* last = queue;
+        GstElement* fix = nullptr;
+        if (pins[i].codec == StreamCodec::H264 && m_pSource->IsAvi()) {
+            fix = gst_element_factory_make("capssetter", (pins[i].name + " Format").c_str());
+            if (fix) {
+                GstCaps* caps = gst_caps_from_string("video/x-h264,stream-format=byte-stream,alignment=au");
+                g_object_set(fix, "caps", caps, nullptr);
+                gst_caps_unref(caps);
+                gst_bin_add(GST_BIN(m_pGraphBuilder), fix);
+                if (gst_element_link(queue, fix)) last = fix;
+            }
+        }
+        GstPad* qsink = gst_element_get_static_pad(queue, "sink");
+        const bool ok = gst_pad_link(pins[i].pad, qsink) == GST_PAD_LINK_OK && gst_element_link(last, to);
+        gst_object_unref(qsink);
+        if (ok) {
+            m_queues.push_back(GST_ELEMENT(gst_object_ref(queue)));
+            return S_OK;
+        }
+        gst_bin_remove(GST_BIN(m_pGraphBuilder), queue);
+        if (fix) gst_bin_remove(GST_BIN(m_pGraphBuilder), fix);
+    }
+    return VFW_E_NOT_FOUND;
+}
+
+HRESULT CDShowGraph::SetUpRenderer(GstElement* renderer, int index, IVideoWindow* window)
+{
+    if (!renderer) return E_POINTER;
+    m_chains[index] = std::make_unique<Chain>();
+    m_chains[index]->relay = m_relay.get();
+    m_chains[index]->index = index;
+    GstAppSinkCallbacks callbacks;
+    std::memset(&callbacks, 0, sizeof callbacks);
+    callbacks.new_preroll = &Chain::OnPreroll;
+    callbacks.new_sample = &Chain::OnSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(renderer), &callbacks, m_chains[index].get(), nullptr);
+    m_relay->SetWindow(index, window);
+    if (window) window->SetVideoPosition(VideoRect{0, 0, window->ClientWidth(), window->ClientHeight()});
+    return S_OK;
+}
+
+HRESULT CDShowGraph::BuildAudio(const char* decoderName)
+{
+    const int a = CountAudioPins();
+    if (a <= 0) return S_OK;
+    if (a < 1000) {
+        const HRESULT hr = AddFilterByClsid(FilterClass::AacDecoder, decoderName, &m_pAudioDecoder);
+        if (FAILED(hr)) return hr;
+    }
+    // Without an audio renderer the recording plays silent.
+    AddFilterByClsid(FilterClass::AudioRenderer, "DirectSound Audio Renderer", &m_pAudioRenderer);
+    return S_OK;
+}
+
+void CDShowGraph::ConnectAudio()
+{
+    if (!m_pAudioRenderer) return;
+    if (m_pAudioDecoder) {
+        if (SUCCEEDED(ConnectFilters(m_pSource->Element(), m_pAudioDecoder)))
+            ConnectFilters(m_pAudioDecoder, m_pAudioRenderer);
+    } else {
+        ConnectFilters(m_pSource->Element(), m_pAudioRenderer);
+    }
+}
+
+HRESULT CDShowGraph::BuildOneVideoGraph()
+{
+    HRESULT hr = BuildAudio("COREAAC AUDIO");
+    if (FAILED(hr)) return hr;
+    StreamCodec front = StreamCodec::Unknown;
+    for (const auto& pin : m_pSource->Pins())
+        if (pin.video) {
+            front = pin.codec;
+            break;
+        }
+    if (FAILED(hr = AddFilterByClsid(FilterClass::VideoDecoder, "FFDShow Decoder1", &m_pVideoDecoder1, front))) return hr;
+    if (FAILED(hr = AddFilterByClsid(FilterClass::ColorConverter, "Color Space Convertor 1", &m_pColorConverter1)))
+        return hr;
+    if (FAILED(hr = AddFilterByClsid(FilterClass::VideoRenderer, "Mixing Renderer9", &m_pRenderer1))) return hr;
+    SetUpRenderer(m_pRenderer1, 0, m_hWnd1);
+
+    ConnectAudio();
+    if (SUCCEEDED(ConnectFilters(m_pSource->Element(), m_pVideoDecoder1)) &&
+        SUCCEEDED(ConnectFilters(m_pVideoDecoder1, m_pColorConverter1)))
+        ConnectFilters(m_pColorConverter1, m_pRenderer1);
+    return Finish();
+}
+
+HRESULT CDShowGraph::BuildTwoVideoGraph(int mode)
+{
+    HRESULT hr = BuildAudio("CoreAAC Decoder");
+    if (FAILED(hr)) return hr;
+    StreamCodec codecs[2] = {StreamCodec::Unknown, StreamCodec::Unknown};
+    int n = 0;
+    for (const auto& pin : m_pSource->Pins())
+        if (pin.video && n < 2) codecs[n++] = pin.codec;
+    if (FAILED(hr = AddFilterByClsid(FilterClass::VideoDecoder, "FFDShow Decoder1", &m_pVideoDecoder1, codecs[0])))
+        return hr;
+    if (FAILED(hr = AddFilterByClsid(FilterClass::VideoDecoder, "FFDShow Decoder2", &m_pVideoDecoder2, codecs[1])))
+        return hr;
+    if (FAILED(hr = AddFilterByClsid(FilterClass::ColorConverter, "Color Space Convertor 1", &m_pColorConverter1)))
+        return hr;
+    if (FAILED(hr = AddFilterByClsid(FilterClass::ColorConverter, "Color Space Convertor 2", &m_pColorConverter2)))
+        return hr;
+    const bool two = mode == 2;
+    if (FAILED(hr = AddFilterByClsid(FilterClass::VideoRenderer, two ? "Mixing Renderer9-1" : "Mixing Renderer9",
+                                     &m_pRenderer1)))
+        return hr;
+    SetUpRenderer(m_pRenderer1, 0, m_hWnd1);
+    if (two) {
+        if (FAILED(hr = AddFilterByClsid(FilterClass::VideoRenderer, "Mixing Renderer9-2", &m_pRenderer2))) return hr;
+        SetUpRenderer(m_pRenderer2, 1, m_hWnd2);
+    }
+
+    ConnectAudio();
+    if (SUCCEEDED(ConnectFilters(m_pSource->Element(), m_pVideoDecoder1)) &&
+        SUCCEEDED(ConnectFilters(m_pVideoDecoder1, m_pColorConverter1)))
+        ConnectFilters(m_pColorConverter1, m_pRenderer1);
+    if (two && SUCCEEDED(ConnectFilters(m_pSource->Element(), m_pVideoDecoder2)) &&
+        SUCCEEDED(ConnectFilters(m_pVideoDecoder2, m_pColorConverter2)))
+        ConnectFilters(m_pColorConverter2, m_pRenderer2);
+    return Finish();
+}
+
+HRESULT CDShowGraph::Finish()
+{
+    // Filters left unconnected stay out of the running graph: an unfed renderer would
+    // otherwise hold every state change.
+    for (GstElement* e : {m_pAudioDecoder, m_pAudioRenderer, m_pVideoDecoder1, m_pVideoDecoder2, m_pColorConverter1,
+                          m_pColorConverter2, m_pRenderer1, m_pRenderer2})
+        if (e && !HasLinkedSinkPad(e)) gst_element_set_locked_state(e, TRUE);
+    const HRESULT hr = StopWhenReady();
+    if (FAILED(hr)) return hr;
+    std::int64_t d = 0;
+    GetDuration(&d);
+    return S_OK;
+}
+
+bool CDShowGraph::DrainBus()
+{
+    if (!m_pGraphBuilder) return false;
+    bool error = false;
+    GstBus* bus = gst_element_get_bus(m_pGraphBuilder);
+    while (GstMessage* msg = gst_bus_pop(bus)) {
+        switch (GST_MESSAGE_TYPE(msg)) {
+        case GST_MESSAGE_EOS: m_bEos = true; break;
+        case GST_MESSAGE_ERROR:
+            // A stream that breaks off ends the recording there.
+            error = true;
+            m_bEos = true;
+            break;
+        default: break;
+        }
+        gst_message_unref(msg);
+    }
+    gst_object_unref(bus);
+    return error;
+}
+
+HRESULT CDShowGraph::WaitAsyncDone(int timeoutMs)
+{
+    const std::int64_t deadline = NowMs() + timeoutMs;
+    for (;;) {
+        const GstStateChangeReturn r = gst_element_get_state(m_pGraphBuilder, nullptr, nullptr, 10 * GST_MSECOND);
+        if (r == GST_STATE_CHANGE_SUCCESS || r == GST_STATE_CHANGE_NO_PREROLL) return S_OK;
+        if (r == GST_STATE_CHANGE_FAILURE) return E_FAIL;
+        if (DrainBus()) return E_FAIL;
+        if (NowMs() > deadline) return VFW_E_TIMEOUT;
+    }
+}
+
+HRESULT CDShowGraph::ChangeState(int gstState, int timeoutMs)
+{
+    if (!m_pGraphBuilder) return E_NOINTERFACE;
+    DrainBus();
+    const GstStateChangeReturn r = gst_element_set_state(m_pGraphBuilder, static_cast<GstState>(gstState));
+    if (r == GST_STATE_CHANGE_FAILURE) return E_FAIL;
+    if (r == GST_STATE_CHANGE_ASYNC) return WaitAsyncDone(timeoutMs);
+    return S_OK;
+}
+
+HRESULT CDShowGraph::Seek(std::int64_t pos100ns, double rate)
+{
+    if (!m_pGraphBuilder || !m_bBuilt) return E_FAIL;
+    DrainBus();
+    const gint64 ns = std::max<std::int64_t>(pos100ns, 0) * kNsPerUnit;
+    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    if (!gst_element_seek(m_pGraphBuilder, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, ns, GST_SEEK_TYPE_NONE,
+                          GST_CLOCK_TIME_NONE))
+        return E_FAIL;
+    m_dAppliedRate = rate;
+    m_bEos = false;
+    m_bResync = false;
+    return WaitAsyncDone(kStateTimeoutMs);
+}
+
+HRESULT CDShowGraph::Play()
+{
+    if (!m_bReady) return -1;
+    if (m_nState != kStatePaused && m_nState != kStateStopped) return VFW_E_WRONG_STATE;
+    if (!m_pGraphBuilder || !m_bBuilt) return VFW_E_WRONG_STATE;
+    std::int64_t pos = 0, dur = 0;
+    GetCurrentPosition(&pos);
+    GetDuration(&dur);
+    const bool atEnd = dur > 0 && pos == dur;
+    double rate = 1.0;
+    if (m_fRate != 1.0f) {
+        m_fRate = std::clamp(m_fRate, 0.5f, 2.0f);
+        if (std::isnan(m_fRate)) m_fRate = 1.0f;
+        rate = m_fRate;
+    }
+    if (atEnd || rate != m_dAppliedRate || m_bResync) {
+        const HRESULT hr = Seek(atEnd ? 0 : pos, rate);
+        if (FAILED(hr)) return hr;
+    }
+    const HRESULT hr = ChangeState(GST_STATE_PLAYING, kStateTimeoutMs);
+    if (FAILED(hr)) return hr;
+    m_nState = kStateRunning;
+    return S_OK;
+}
+
+HRESULT CDShowGraph::Pause()
+{
+    if (!m_bReady) return -1;
+    if (!m_pGraphBuilder) return E_NOINTERFACE;
+    // A graph that never got its filters has nothing to pause.
+    if (!m_bBuilt) return VFW_E_WRONG_STATE;
+    const HRESULT hr = ChangeState(GST_STATE_PAUSED, kStateTimeoutMs);
+    if (FAILED(hr)) return hr;
+    m_nState = kStatePaused;
+    return S_OK;
+}
+
+HRESULT CDShowGraph::Stop()
+{
+    if (!m_bReady) return -1;
+    if (m_nState != kStateRunning && m_nState != kStatePaused) return VFW_E_WRONG_STATE;
+    // Stopped keeps the position and the last picture, as paused does.
+    const HRESULT hr = ChangeState(GST_STATE_PAUSED, kStateTimeoutMs);
+    if (FAILED(hr)) return hr;
+    m_nState = kStateStopped;
+    return S_OK;
+}
+
+HRESULT CDShowGraph::StopWhenReady()
+{
+    if (!m_pGraphBuilder) return E_NOINTERFACE;
+    const HRESULT hr = ChangeState(GST_STATE_PAUSED, kPrerollTimeoutMs);
+    if (FAILED(hr)) return hr;
+    m_nState = kStateStopped;
+    m_bBuilt = 1;
+    return S_OK;
+}
+
+HRESULT CDShowGraph::GetCurrentPosition(std::int64_t* out)
+{
+    if (!m_pGraphBuilder) return S_OK;
+    if (!out) return E_POINTER;
+    DrainBus();
+    std::int64_t dur = 0;
+    GetDuration(&dur);
+    if (m_bEos && dur > 0) {
+        *out = dur;
+        return S_OK;
+    }
+    gint64 ns = 0;
+    if (m_bBuilt && gst_element_query_position(m_pGraphBuilder, GST_FORMAT_TIME, &ns) && ns >= 0) {
+        std::int64_t v = ns / kNsPerUnit;
+        if (dur > 0 && v > dur) v = dur;
+        *out = v;
+    }
+    return S_OK;
+}
+
+HRESULT CDShowGraph::GetDuration(std::int64_t* out)
+{
+    if (!m_pGraphBuilder) return S_OK;
+    if (!out) return E_POINTER;
+    if (m_llDuration == 0) {
+        gint64 ns = 0;
+        if (m_bBuilt && gst_element_query_duration(m_pGraphBuilder, GST_FORMAT_TIME, &ns) && ns > 0)
+            m_llDuration = ns / kNsPerUnit;
+        else if (m_pSource)
+            m_llDuration = m_pSource->ProbedDuration();
+    }
+    *out = m_llDuration;
+    return S_OK;
+}
+
+HRESULT CDShowGraph::SetPositionRaw(std::int64_t pos)
+{
+    if (!m_pGraphBuilder) return S_OK;
+    std::int64_t dur = 0;
+    GetDuration(&dur);
+    if (pos < 0) pos = 0;
+    if (dur > 0 && pos > dur) pos = dur;
+    return Seek(pos, m_dAppliedRate);
+}
+
+HRESULT CDShowGraph::SetVolume(std::int32_t hundredthsDb)
+{
+    if (!m_pGraphBuilder) return S_OK;
+    if (m_pVolume) {
+        const double db = std::clamp(hundredthsDb, -10000, 0) / 100.0;
+        g_object_set(m_pVolume, "volume", std::pow(10.0, db / 20.0), nullptr);
+    }
+    return S_OK;
+}
+
+double CDShowGraph::LinearVolume() const
+{
+    if (!m_pVolume) return 1.0;
+    gdouble v = 1.0;
+    g_object_get(m_pVolume, "volume", &v, nullptr);
+    return v;
+}
+
+HRESULT CDShowGraph::FrameStep(int frames)
+{
+    if (!m_pGraphBuilder || !m_bBuilt || !m_pRenderer1 || frames <= 0) return 0;
+    if (m_nState == kStateRunning) {
+        if (FAILED(ChangeState(GST_STATE_PAUSED, kStateTimeoutMs))) return 0;
+        m_nState = kStatePaused;
+    }
+    DrainBus();
+    if (m_bEos) return 0;
+    // Both videos step together, so front and rear stay on the same frame.
+    std::vector<GstElement*> sinks;
+    for (GstElement* r : {m_pRenderer1, m_pRenderer2})
+        if (r && HasLinkedSinkPad(r)) sinks.push_back(r);
+    for (GstElement* s : sinks)
+        gst_element_send_event(s, gst_event_new_step(GST_FORMAT_BUFFERS, static_cast<guint64>(frames), 1.0, TRUE, FALSE));
+    m_bResync = true;
+
+    std::size_t done = 0;
+    const std::int64_t deadline = NowMs() + kStepTimeoutMs;
+    GstBus* bus = gst_element_get_bus(m_pGraphBuilder);
+    while (done < sinks.size() && NowMs() < deadline) {
+        GstMessage* msg = gst_bus_timed_pop(bus, 10 * GST_MSECOND);
+        if (!msg) continue;
+        const GstMessageType t = GST_MESSAGE_TYPE(msg);
+        if (t == GST_MESSAGE_STEP_DONE) {
+            ++done;
+        } else if (t == GST_MESSAGE_EOS || t == GST_MESSAGE_ERROR) {
+            m_bEos = true;
+            gst_message_unref(msg);
+            break;
+        }
+        gst_message_unref(msg);
+    }
+    gst_object_unref(bus);
+    if (done < sinks.size()) return 0;
+    WaitAsyncDone(kStateTimeoutMs);
+    return 1;
+}
+
+HRESULT CDShowGraph::RepaintVideo(IVideoWindow* target)
+{
+    if (!m_pRenderer1) return 0;
+    if (!target) return E_POINTER;
+    if (auto f = m_relay->Last(0)) target->PresentFrame(f);
+    target->Repaint();
+    return S_OK;
+}
+
+HRESULT CDShowGraph::UpdateVideoPosition(int scale)
+{
+    auto fit = [scale](IVideoWindow* w) {
+        w->SetVideoPosition(VideoRect{0, 0, w->ClientWidth() * scale, w->ClientHeight() * scale});
+        w->Repaint();
+    };
+    if (m_pRenderer1 && m_hWnd1 && (m_nMode == 1 || m_nMode == 2)) fit(m_hWnd1);
+    if (m_nMode == 2 && m_pRenderer2 && m_hWnd2) fit(m_hWnd2);
+    return S_OK;
+}
+
+HRESULT CDShowGraph::GetCurrentImage(int index, std::vector<std::uint8_t>* dib)
+{
+    if (!dib) return E_POINTER;
+    if (index == 0 ? !m_pRenderer1 : (index != 1 || m_nMode != 2 || !m_pRenderer2)) return E_FAIL;
+    std::shared_ptr<const VideoFrame> f = m_relay->Last(index);
+    if (!f || f->width <= 0 || f->height <= 0) return E_FAIL;
+
+    const std::size_t rowBytes = static_cast<std::size_t>(f->width) * 4;
+    dib->assign(40 + rowBytes * static_cast<std::size_t>(f->height), 0);
+    auto put32 = [dib](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) (*dib)[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    put32(0, 40);                                         // biSize
+    put32(4, static_cast<std::uint32_t>(f->width));       // biWidth
+    put32(8, static_cast<std::uint32_t>(f->height));      // biHeight > 0: bottom row first
+    (*dib)[12] = 1;                                       // biPlanes
+    (*dib)[14] = 32;                                      // biBitCount
+    put32(20, static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(f->height)));  // biSizeImage
+    for (int y = 0; y < f->height; ++y)
+        std::memcpy(dib->data() + 40 + rowBytes * static_cast<std::size_t>(f->height - 1 - y),
+                    f->pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(f->stride), rowBytes);
+    return S_OK;
+}
+
+HRESULT CDShowGraph::ReadDataSample(std::uint8_t* buffer, std::int32_t* size, std::uint32_t* stamp)
+{
+    if (!m_pSource) return E_FAIL;
+    return m_pSource->ReadDataSample(buffer, size, stamp);
+}
+
+HRESULT CDShowGraph::SetDecoderFlag1112(int index, bool flag)
+{
+    GstElement* d = index == 1 ? m_pVideoDecoder1 : index == 2 ? m_pVideoDecoder2 : nullptr;
+    if (!d) return 0;
+    m_aDecoderFlags[index - 1][0] = flag;
+    return S_OK;
+}
+
+HRESULT CDShowGraph::SetDecoderFlag1113(int index, bool flag)
+{
+    GstElement* d = index == 1 ? m_pVideoDecoder1 : index == 2 ? m_pVideoDecoder2 : nullptr;
+    if (!d) return 0;
+    m_aDecoderFlags[index - 1][1] = flag;
+    return S_OK;
+}
+
+bool CDShowGraph::DecoderFlag(int index, int param) const
+{
+    if (index < 1 || index > 2 || (param != 1112 && param != 1113)) return false;
+    return m_aDecoderFlags[index - 1][param == 1112 ? 0 : 1];
+}
+
+std::vector<std::string> CDShowGraph::ElementNames() const
+{
+    std::vector<std::string> names;
+    if (!m_pGraphBuilder) return names;
+    GstIterator* it = gst_bin_iterate_elements(GST_BIN(m_pGraphBuilder));
+    GValue v = G_VALUE_INIT;
+    while (gst_iterator_next(it, &v) == GST_ITERATOR_OK) {
+        gchar* n = gst_element_get_name(GST_ELEMENT(g_value_get_object(&v)));
+        names.emplace_back(n);
+        g_free(n);
+        g_value_reset(&v);
+    }
+    g_value_unset(&v);
+    gst_iterator_free(it);
+    std::reverse(names.begin(), names.end());  // order of adding
+    return names;
+}
+
+bool CDShowGraph::HasElement(const char* name) const
+{
+    if (!m_pGraphBuilder || !name) return false;
+    GstElement* e = gst_bin_get_by_name(GST_BIN(m_pGraphBuilder), name);
+    if (!e) return false;
+    const bool direct = GST_ELEMENT_PARENT(e) == m_pGraphBuilder;
+    gst_object_unref(e);
+    return direct;
+}
+
+std::shared_ptr<const VideoFrame> CDShowGraph::LastFrame(int index) const
+{
+    return m_relay->Last(index);
+}
+
+HRESULT CDShowGraph::TearDown()
+{
+    if (!m_pGraphBuilder) return S_OK;
+    m_relay->Detach();
+    gst_element_set_state(m_pGraphBuilder, GST_STATE_NULL);
+    m_nState = kStateStopped;
+    for (GstElement** e : {&m_pAudioRenderer, &m_pRenderer1, &m_pRenderer2, &m_pVideoDecoder1, &m_pVideoDecoder2,
+                           &m_pAudioDecoder})
+        Release(*e);
+    delete m_pSource;
+    m_pSource = nullptr;
+    Release(m_pColorConverter1);
+    Release(m_pColorConverter2);
+    Release(m_pVolume);
+    for (GstElement*& q : m_queues) Release(q);
+    m_queues.clear();
+    Release(m_pGraphBuilder);
+    m_bBuilt = 0;
+    m_bEos = false;
+    m_bResync = false;
+    return S_OK;
+}

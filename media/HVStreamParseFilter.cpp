@@ -1,0 +1,223 @@
+#include "media/HVStreamParseFilter.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+
+#include <gst/gst.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+}
+
+namespace {
+
+StreamCodec CodecOf(const AVCodecParameters* par)
+{
+    switch (par->codec_id) {
+    case AV_CODEC_ID_H264: return StreamCodec::H264;
+    case AV_CODEC_ID_MPEG4: return StreamCodec::Mpeg4;
+    case AV_CODEC_ID_AAC: return StreamCodec::Aac;
+    case AV_CODEC_ID_PCM_S16LE:
+    case AV_CODEC_ID_PCM_S16BE:
+    case AV_CODEC_ID_PCM_U8:
+    case AV_CODEC_ID_PCM_S24LE:
+    case AV_CODEC_ID_PCM_S32LE:
+    case AV_CODEC_ID_PCM_F32LE:
+    case AV_CODEC_ID_PCM_MULAW:
+    case AV_CODEC_ID_PCM_ALAW: return StreamCodec::Pcm;
+    default: return StreamCodec::Unknown;
+    }
+}
+
+bool IsDataStream(const AVStream* st)
+{
+    return st->codecpar->codec_type == AVMEDIA_TYPE_DATA ||
+           st->codecpar->codec_tag == MKTAG('g', 'p', 'm', 'd');
+}
+
+struct FormatCloser {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+
+FormatPtr OpenFormat(const std::string& path)
+{
+    AVFormatContext* ctx = nullptr;
+    if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return nullptr;
+    return FormatPtr(ctx);
+}
+
+}  // namespace
+
+// Walks the data track once, one packet per call; the other tracks are skipped unread.
+struct HVStreamParseFilter::DataReader {
+    FormatPtr fmt;
+    int stream = -1;
+    bool failed = false;
+    bool ended = false;
+    AVPacket* pkt = nullptr;
+
+    ~DataReader() { av_packet_free(&pkt); }
+
+    bool Open(const std::string& path)
+    {
+        fmt = OpenFormat(path);
+        if (!fmt) return false;
+        if (avformat_find_stream_info(fmt.get(), nullptr) < 0) return false;
+        for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+            if (stream < 0 && IsDataStream(fmt->streams[i])) stream = static_cast<int>(i);
+            else fmt->streams[i]->discard = AVDISCARD_ALL;
+        }
+        pkt = av_packet_alloc();
+        return stream >= 0 && pkt;
+    }
+
+    HRESULT Next(std::uint8_t* buffer, std::int32_t* size, std::uint32_t* stamp)
+    {
+        if (failed) return E_FAIL;
+        if (ended) return kDataSampleEnd;
+        for (;;) {
+            const int r = av_read_frame(fmt.get(), pkt);
+            if (r == AVERROR_EOF) {
+                ended = true;
+                return kDataSampleEnd;
+            }
+            if (r < 0) {
+                // A cut-off tail ends the track like its end; anything else is a read fault.
+                if (avio_feof(fmt->pb)) {
+                    ended = true;
+                    return kDataSampleEnd;
+                }
+                failed = true;
+                return E_FAIL;
+            }
+            if (pkt->stream_index != stream) {
+                av_packet_unref(pkt);
+                continue;
+            }
+            const AVStream* st = fmt->streams[stream];
+            std::int64_t t = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+            std::int64_t ms = t == AV_NOPTS_VALUE ? 0 : av_rescale_q(t, st->time_base, AVRational{1, 1000});
+            if (st->start_time != AV_NOPTS_VALUE && st->start_time < 0)
+                ms -= av_rescale_q(st->start_time, st->time_base, AVRational{1, 1000});
+            ms = std::clamp<std::int64_t>(ms, 0, UINT32_MAX);
+            const std::int32_t n = std::min<std::int32_t>(*size, pkt->size);
+            if (n > 0) std::memcpy(buffer, pkt->data, static_cast<std::size_t>(n));
+            *size = n;
+            *stamp = static_cast<std::uint32_t>(ms);
+            av_packet_unref(pkt);
+            return S_OK;
+        }
+    }
+};
+
+HVStreamParseFilter::HVStreamParseFilter(const char* name)
+{
+    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+    m_bin = gst_bin_new(name);
+    gst_object_ref_sink(m_bin);
+}
+
+HVStreamParseFilter::~HVStreamParseFilter()
+{
+    if (m_demux) {
+        g_signal_handlers_disconnect_by_data(m_demux, this);
+        gst_object_unref(m_demux);
+    }
+    for (Pin& p : m_pins)
+        if (p.pad) gst_object_unref(p.pad);
+    gst_object_unref(m_bin);
+}
+
+HRESULT HVStreamParseFilter::Load(const QString& path)
+{
+    if (m_demux || path.isEmpty()) return E_FAIL;
+    m_path = QFile::encodeName(path).toStdString();
+
+    FormatPtr fmt = OpenFormat(m_path);
+    if (!fmt || avformat_find_stream_info(fmt.get(), nullptr) < 0) return E_FAIL;
+    const char* demuxName = nullptr;
+    const std::string format = fmt->iformat->name;
+    if (format.find("mp4") != std::string::npos || format.find("mov") != std::string::npos) demuxName = "qtdemux";
+    else if (format == "avi") demuxName = "avidemux";
+    if (!demuxName) return E_FAIL;
+    m_bAvi = format == "avi";
+
+    int videos = 0, audios = 0;
+    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+        const AVStream* st = fmt->streams[i];
+        Pin pin;
+        if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            pin.video = true;
+            pin.name = "Video_" + std::to_string(++videos);
+            pin.width = st->codecpar->width;
+            pin.height = st->codecpar->height;
+        } else if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+            pin.name = "Audio_" + std::to_string(++audios);
+        } else {
+            continue;
+        }
+        pin.codec = CodecOf(st->codecpar);
+        m_pins.push_back(pin);
+    }
+    if (fmt->duration > 0) m_llProbedDuration = fmt->duration * 10;  // microseconds to 100 ns
+
+    GstElement* src = gst_element_factory_make("filesrc", "File Source");
+    GstElement* demux = gst_element_factory_make(demuxName, "Demultiplexer");
+    if (!src || !demux) {
+        if (src) gst_object_unref(src);
+        if (demux) gst_object_unref(demux);
+        m_pins.clear();
+        return E_FAIL;
+    }
+    g_object_set(src, "location", m_path.c_str(), nullptr);
+    gst_bin_add_many(GST_BIN(m_bin), src, demux, nullptr);
+    gst_element_link(src, demux);
+    m_demux = GST_ELEMENT(gst_object_ref(demux));
+    g_signal_connect(demux, "pad-added", G_CALLBACK(&HVStreamParseFilter::OnPadAdded), this);
+
+    for (Pin& p : m_pins) {
+        GstPad* ghost = gst_ghost_pad_new_no_target(p.name.c_str(), GST_PAD_SRC);
+        gst_element_add_pad(m_bin, ghost);
+        p.pad = GST_PAD(gst_object_ref(ghost));
+    }
+    return S_OK;
+}
+
+void HVStreamParseFilter::OnPadAdded(GstElement*, GstPad* pad, void* self)
+{
+    static_cast<HVStreamParseFilter*>(self)->Attach(pad);
+}
+
+// Demuxer pads come in track order within each kind; the n-th video pad feeds "Video_n".
+void HVStreamParseFilter::Attach(GstPad* demuxPad)
+{
+    gchar* padName = gst_pad_get_name(demuxPad);
+    const std::string name = padName ? padName : "";
+    g_free(padName);
+    bool video;
+    if (name.rfind("video", 0) == 0) video = true;
+    else if (name.rfind("audio", 0) == 0) video = false;
+    else return;
+    const int nth = video ? ++m_nVideoSeen : ++m_nAudioSeen;
+    int seen = 0;
+    for (Pin& p : m_pins) {
+        if (p.video != video || ++seen != nth) continue;
+        gst_ghost_pad_set_target(GST_GHOST_PAD(p.pad), demuxPad);
+        return;
+    }
+}
+
+HRESULT HVStreamParseFilter::ReadDataSample(std::uint8_t* buffer, std::int32_t* size, std::uint32_t* stamp)
+{
+    if (!size || !stamp || (!buffer && *size > 0)) return E_POINTER;
+    if (*size < 0) return E_INVALIDARG;
+    if (m_path.empty()) return E_FAIL;
+    if (!m_reader) {
+        m_reader = std::make_unique<DataReader>();
+        if (!m_reader->Open(m_path)) m_reader->failed = true;
+    }
+    return m_reader->Next(buffer, size, stamp);
+}
