@@ -23,3 +23,13 @@ void DeblockPicture(uint8_t* const dst[3], const uint8_t* const src[3], int stri
                     int alignedHeight, const uint8_t* qpMap, int mbWidth);
 
 }  // namespace dec
+
+struct DecoderInstance;
+
+namespace dec {
+
+// Filters the output picture: a B-VOP in place with curQpMap, an anchor from
+// outRec into outPlanes with its own quantiser map.
+void DeblockFrame(DecoderInstance* d);
+
+}  // namespace dec

@@ -237,68 +237,6 @@ uint32_t GmcAverageMv(const GmcParams& p, int accuracy, int quarterSample, int f
 
 namespace dec {
 
-namespace {
-
-// dmv_length: 00 = 0, 010..110 = 1..5, then one more per further leading 1.
-int ReadTrajectoryValue(BitReader* r) {
-  int len;
-  if (BitstreamShowBits(r, 2) == 0) {
-    BitstreamSkipBits(r, 2);
-    len = 0;
-  } else {
-    const int v3 = static_cast<int>(BitstreamShowBits(r, 3));
-    if (v3 < 7) {
-      BitstreamSkipBits(r, 3);
-      len = v3 - 1;
-    } else {
-      BitstreamSkipBits(r, 3);
-      len = 6;
-      while (len < 14 && BitstreamGetBit(r)) ++len;
-      if (len == 14) BitstreamSkipBits(r, 1);
-    }
-  }
-  if (len == 0) return 0;
-  const int v = static_cast<int>(BitstreamGetBits(r, len));
-  return v < (1 << (len - 1)) ? v + 1 - (1 << len) : v;
-}
-
-}  // namespace
-
-void ParseSpriteTrajectory(DecoderInstance* d) {
-  VolInfo* vol = d->vol;
-  GmcSetup st;
-  st.points = vol->no_of_sprite_warping_points;
-  if (st.points > 3) st.points = 3;
-  if (st.points < 0) st.points = 0;
-  st.accuracy = vol->sprite_warping_accuracy & 3;
-  st.width = d->stride;
-  st.height = d->alignedHeight;
-  st.divx500Trajectory = (vol->workaroundFlags & WA_DIVX500_GMC) != 0;
-  for (int i = 0; i < st.points; ++i) {
-    st.du[i] = ReadTrajectoryValue(&d->reader);
-    if (!st.divx500Trajectory) BitstreamSkipBits(&d->reader, 1);
-    st.dv[i] = ReadTrajectoryValue(&d->reader);
-    if (!st.divx500Trajectory) BitstreamSkipBits(&d->reader, 1);
-  }
-  const GmcParams p = ComputeGmcParams(st);
-  d->gmcMode = p.mode;
-  d->gmcUo = p.uo;
-  d->gmcVo = p.vo;
-  d->gmcUco = p.uco;
-  d->gmcVco = p.vco;
-  d->gmcDuDx = p.dudx;
-  d->gmcDuDy = p.dudy;
-  d->gmcDvDx = p.dvdx;
-  d->gmcDvDy = p.dvdy;
-}
-
-void ParseBrightnessChange(VolInfo*, BitReader* r) {
-  static const int kBits[5] = {5, 6, 7, 9, 10};
-  int prefix = 0;
-  while (prefix < 4 && BitstreamGetBit(r)) ++prefix;
-  BitstreamSkipBits(r, kBits[prefix]);
-}
-
 static GmcParams ParamsOf(const DecoderInstance* d) {
   GmcParams p;
   p.mode = d->gmcMode;

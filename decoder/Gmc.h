@@ -47,3 +47,14 @@ uint32_t GmcAverageMv(const GmcParams& p, int accuracy, int quarterSample, int f
                       int mbX, int mbY);
 
 }  // namespace dec
+
+struct DecoderInstance;
+
+namespace dec {
+
+// Instance forms: the current MB (mbX, mbY) from fwdRef into predBuffer with
+// the instance's warp, and its average vector.
+void PredictGmcMacroblock(DecoderInstance* d);
+uint32_t GmcAverageMv(DecoderInstance* d);
+
+}  // namespace dec

@@ -103,13 +103,19 @@ void CopyBlock16x16(uint8_t* dst, const uint8_t* src, int dstStride, int srcStri
 
 void EmulateEdges(uint8_t* scratch, const uint8_t* plane, int x0, int x1, int stride,
                   int y0, int y1, int height) {
+  EmulateEdgesPitch(scratch, plane, x0, x1, stride, stride, y0, y1, height);
+}
+
+void EmulateEdgesPitch(uint8_t* scratch, const uint8_t* plane, int x0, int x1, int stride, int pitch,
+                       int y0, int y1, int height) {
   const int first = x0 & ~3;  // rounds toward minus infinity for negative x0 too
   int units = ((x1 + 3) >> 2) - (first >> 2);
   if (units > kEdgePitch / 4) units = kEdgePitch / 4;
   const int width = units * 4;
+  if (y1 > y0 + 17) y1 = y0 + 17;
   for (int y = y0; y < y1; ++y, scratch += kEdgePitch) {
     const int sy = y < 0 ? 0 : (y >= height ? height - 1 : y);
-    const uint8_t* row = plane + static_cast<long>(sy) * stride;
+    const uint8_t* row = plane + static_cast<long>(sy) * pitch;
     for (int j = 0; j < width; ++j) {
       const int sx = first + j;
       scratch[j] = row[sx < 0 ? 0 : (sx >= stride ? stride - 1 : sx)];

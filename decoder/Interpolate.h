@@ -40,5 +40,9 @@ constexpr int kEdgePitch = 24;
 // At most 17 + 3 columns and 17 rows (callers guarantee x1 - x0, y1 - y0 <= 17).
 void EmulateEdges(uint8_t* scratch, const uint8_t* plane, int x0, int x1, int stride,
                   int y0, int y1, int height);
+// The same on a plane whose line pitch differs from its width (a field of a
+// frame: pitch twice the width, half the rows).
+void EmulateEdgesPitch(uint8_t* scratch, const uint8_t* plane, int x0, int x1, int width, int pitch,
+                       int y0, int y1, int height);
 
 }  // namespace dec

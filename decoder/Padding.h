@@ -11,3 +11,12 @@ void PadFrameEdges(uint8_t* y, uint8_t* u, uint8_t* v, int stride, int alignedHe
                    int width, int height);
 
 }  // namespace dec
+
+struct DecoderInstance;
+
+namespace dec {
+
+// Pads the picture being decoded (cur) to its 16-aligned size.
+void PadFrameEdges(DecoderInstance* d);
+
+}  // namespace dec

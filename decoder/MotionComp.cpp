@@ -1,0 +1,196 @@
+#include "decoder/MotionComp.h"
+
+#include <cstring>
+
+#include "decoder/DecoderInternal.h"
+#include "decoder/Interpolate.h"
+#include "decoder/MotionVector.h"
+
+namespace dec {
+
+namespace {
+
+inline uint8_t Clip255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+// Points src at the area's first sample, through the edge buffer when the
+// area (cols x rows from (x0, y0)) leaves the plane.
+const uint8_t* AreaSource(DecoderInstance* d, const McPlane& p, int x0, int y0, int cols, int rows,
+                          int* pitch) {
+  if (x0 < 0 || y0 < 0 || x0 + cols > p.width || y0 + rows > p.height) {
+    EmulateEdgesPitch(d->edgeBuffer, p.base, x0, x0 + cols, p.width, p.pitch, y0, y0 + rows, p.height);
+    *pitch = kEdgePitch;
+    return d->edgeBuffer + (x0 & 3);
+  }
+  *pitch = p.pitch;
+  return p.base + static_cast<long>(y0) * p.pitch + x0;
+}
+
+}  // namespace
+
+void PredictHalfPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlane& src, int x, int y,
+                    int w, int h, int mvx, int mvy, bool average) {
+  const int fx = mvx & 1, fy = mvy & 1;
+  const int x0 = x + (mvx >> 1), y0 = y + (mvy >> 1);
+  int pitch;
+  const uint8_t* s = AreaSource(d, src, x0, y0, w + fx, h + fy, &pitch);
+  const int i = fx + 2 * fy;
+  PixelBlockFn fn = average ? d->averageFn[i] : (i == 0 ? d->copyBlockFn : d->halfPelFn[i - 1]);
+  for (int c = 0; c < w; c += 8) fn(dst + c, s + c, dstPitch, pitch, h);
+}
+
+namespace {
+
+// 8-tap half sample between p[0] and p[1] of a mirrored line (p[-3..4] valid).
+inline int Tap(const int* p, int rnd) {
+  return Clip255(((p[0] + p[1]) * 20 - (p[-1] + p[2]) * 6 + (p[-2] + p[3]) * 3 - (p[-3] + p[4]) + 16 -
+                  rnd) >> 5);
+}
+
+// Filters one line of n + 1 samples (in[0..n]) into n outputs at phase 1..3.
+inline void FilterLine(int* out, const int* in, int n, int phase, int rnd) {
+  int ext[17 + 6];
+  int* e = ext + 3;
+  for (int i = 0; i <= n; ++i) e[i] = in[i];
+  e[-1] = e[0], e[-2] = e[1], e[-3] = e[2];
+  e[n + 1] = e[n], e[n + 2] = e[n - 1], e[n + 3] = e[n - 2];
+  for (int i = 0; i < n; ++i) {
+    const int half = Tap(e + i, rnd);
+    if (phase == 2) out[i] = half;
+    else if (phase == 1) out[i] = (half + e[i] + 1 - rnd) >> 1;
+    else out[i] = (half + e[i + 1] + 1 - rnd) >> 1;
+  }
+}
+
+}  // namespace
+
+void QpelPredict(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int width, int height,
+                 int dx, int dy, bool average, int rnd) {
+  int buf[17][17];  // rows x columns of the horizontally filtered (or copied) area
+  const int rows = dy ? height + 1 : height;
+  for (int y = 0; y < rows; ++y) {
+    const uint8_t* s = src + static_cast<long>(y) * srcPitch;
+    if (dx) {
+      int in[17];
+      for (int i = 0; i <= width; ++i) in[i] = s[i];
+      FilterLine(buf[y], in, width, dx, rnd);
+    } else {
+      for (int i = 0; i < width; ++i) buf[y][i] = s[i];
+    }
+  }
+  int out[16][16];
+  if (dy) {
+    for (int x = 0; x < width; ++x) {
+      int in[17], col[16];
+      for (int y = 0; y <= height; ++y) in[y] = buf[y][x];
+      FilterLine(col, in, height, dy, rnd);
+      for (int y = 0; y < height; ++y) out[y][x] = col[y];
+    }
+  } else {
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) out[y][x] = buf[y][x];
+  }
+  for (int y = 0; y < height; ++y, dst += dstPitch)
+    for (int x = 0; x < width; ++x)
+      dst[x] = average ? static_cast<uint8_t>((dst[x] + out[y][x] + 1) >> 1)
+                       : static_cast<uint8_t>(out[y][x]);
+}
+
+void PredictQuarterPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlane& src, int x,
+                       int y, int w, int h, int mvx, int mvy, bool average, int roundingType) {
+  const int dx = mvx & 3, dy = mvy & 3;
+  const int x0 = x + (mvx >> 2), y0 = y + (mvy >> 2);
+  int pitch;
+  const uint8_t* s = AreaSource(d, src, x0, y0, w + (dx != 0), h + (dy != 0), &pitch);
+  QpelPredict(dst, s, dstPitch, pitch, w, h, dx, dy, average, roundingType);
+}
+
+namespace {
+
+int LumaRounding(const DecoderInstance* d) {
+  return d->vol->vop_coding_type == VOP_B ? 0 : d->vol->vop_rounding_type;
+}
+
+void PredictChromaFrame(DecoderInstance* d, const FrameRecord* ref, int cmx, int cmy, bool average) {
+  const int cs = d->stride / 2;
+  const McPlane u{ref->pU, cs, cs, d->alignedHeight / 2};
+  const McPlane v{ref->pV, cs, cs, d->alignedHeight / 2};
+  PredictHalfPel(d, d->curU, cs, u, 8 * d->mbX, 8 * d->mbY, 8, 8, cmx, cmy, average);
+  PredictHalfPel(d, d->curV, cs, v, 8 * d->mbX, 8 * d->mbY, 8, 8, cmx, cmy, average);
+}
+
+}  // namespace
+
+void PredictFrameMb(DecoderInstance* d, const FrameRecord* ref, const DecMv* mv, int count,
+                    bool average) {
+  const int stride = d->stride;
+  const McPlane y{ref->pY, stride, stride, d->alignedHeight};
+  const int qpel = d->vol->quarter_sample;
+  const int x = 16 * d->mbX, yy = 16 * d->mbY;
+  const int rnd = LumaRounding(d);
+  int cmx, cmy;
+  if (count == 1) {
+    if (qpel)
+      PredictQuarterPel(d, d->curY, stride, y, x, yy, 16, 16, mv[0].x, mv[0].y, average, rnd);
+    else
+      PredictHalfPel(d, d->curY, stride, y, x, yy, 16, 16, mv[0].x, mv[0].y, average);
+    cmx = ChromaMv1(mv[0].x, qpel, d->vol->workaroundFlags);
+    cmy = ChromaMv1(mv[0].y, qpel, d->vol->workaroundFlags);
+  } else {
+    int cx[4], cy[4];
+    for (int k = 0; k < 4; ++k) {
+      const int bx = x + 8 * (k & 1), by = yy + 8 * (k >> 1);
+      uint8_t* dst = d->curY + 8 * (k & 1) + 8 * (k >> 1) * stride;
+      if (qpel)
+        PredictQuarterPel(d, dst, stride, y, bx, by, 8, 8, mv[k].x, mv[k].y, average, rnd);
+      else
+        PredictHalfPel(d, dst, stride, y, bx, by, 8, 8, mv[k].x, mv[k].y, average);
+      cx[k] = mv[k].x;
+      cy[k] = mv[k].y;
+    }
+    cmx = ChromaMv4(cx, qpel);
+    cmy = ChromaMv4(cy, qpel);
+  }
+  PredictChromaFrame(d, ref, cmx, cmy, average);
+}
+
+void PredictFieldMb(DecoderInstance* d, const FrameRecord* ref, const DecMv fieldMv[2],
+                    const int select[2], bool average) {
+  const int stride = d->stride, cs = stride / 2;
+  const int qpel = d->vol->quarter_sample;
+  const int rnd = LumaRounding(d);
+  for (int f = 0; f < 2; ++f) {
+    const int sel = select[f] & 1;
+    const McPlane y{ref->pY + sel * stride, stride, 2 * stride, d->alignedHeight / 2};
+    const int mvx = fieldMv[f].x;
+    const int mvy = fieldMv[f].y >> 1;  // field units
+    uint8_t* dst = d->curY + f * stride;
+    if (qpel)
+      PredictQuarterPel(d, dst, 2 * stride, y, 16 * d->mbX, 8 * d->mbY, 16, 8, mvx, mvy, average, rnd);
+    else
+      PredictHalfPel(d, dst, 2 * stride, y, 16 * d->mbX, 8 * d->mbY, 16, 8, mvx, mvy, average);
+    int cmx, cmy;
+    if (qpel) {
+      const int hx = mvx / 2, hy = mvy >> 1;
+      cmx = (hx >> 1) | (hx & 1);
+      cmy = (hy >> 1) | (hy & 1);
+    } else {
+      cmx = (mvx >> 1) | (mvx & 1);
+      cmy = (mvy >> 1) | (mvy & 1);
+    }
+    const McPlane u{ref->pU + sel * cs, cs, 2 * cs, d->alignedHeight / 4};
+    const McPlane v{ref->pV + sel * cs, cs, 2 * cs, d->alignedHeight / 4};
+    PredictHalfPel(d, d->curU + f * cs, 2 * cs, u, 8 * d->mbX, 4 * d->mbY, 8, 4, cmx, cmy, average);
+    PredictHalfPel(d, d->curV + f * cs, 2 * cs, v, 8 * d->mbX, 4 * d->mbY, 8, 4, cmx, cmy, average);
+  }
+}
+
+void CopyColocatedMb(DecoderInstance* d, const FrameRecord* ref) {
+  const int stride = d->stride, cs = stride / 2;
+  const long lo = static_cast<long>(d->mbY) * 16 * stride + 16 * d->mbX;
+  const long co = static_cast<long>(d->mbY) * 8 * cs + 8 * d->mbX;
+  CopyBlock16x16(d->curY, ref->pY + lo, stride, stride);
+  CopyBlock8x8(d->curU, ref->pU + co, cs, cs);
+  CopyBlock8x8(d->curV, ref->pV + co, cs, cs);
+}
+
+}  // namespace dec
