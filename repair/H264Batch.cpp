@@ -46,19 +46,26 @@ QString H264BatchPath()
     return RepairWorkDir() + QLatin1Char('/') + QLatin1String(kH264BatchName);
 }
 
-H264BatchResult MakeH264Batch(const QString& path)
+bool WriteH264Batch(const QString& path)
 {
-    if (FindFfmpeg().isEmpty()) return H264BatchResult::NoFfmpeg;
     const QString script = H264BatchPath();
     QFile file(script);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return H264BatchResult::CannotWrite;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     const QByteArray line = H264BatchLine(path);
-    const bool written = file.write(line) == line.size();
+    const bool written = file.write(line) == line.size() && file.flush();
     file.close();
     if (!written || file.error() != QFileDevice::NoError) {
         QFile::remove(script);
-        return H264BatchResult::CannotWrite;
+        return false;
     }
+    return true;
+}
+
+H264BatchResult MakeH264Batch(const QString& path)
+{
+    if (FindFfmpeg().isEmpty()) return H264BatchResult::NoFfmpeg;
+    if (!WriteH264Batch(path)) return H264BatchResult::CannotWrite;
+    const QString script = H264BatchPath();
 
     // Detached, so ffmpeg finishes even when the viewer closes first; the script goes
     // when it ends. No terminal: ffmpeg's question before overwriting an existing output

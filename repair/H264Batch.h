@@ -9,6 +9,10 @@
 QByteArray H264BatchLine(const QString& path);
 QString H264BatchPath();  // <work folder>/make_h264_use_ffmpeg.sh
 
+// Writes the script (truncating a former one); false when it cannot be written, and
+// then no script is left.
+bool WriteH264Batch(const QString& path);
+
 enum class H264BatchResult { Started, NoFfmpeg, CannotWrite, CannotStart };
 
 // Writes the script and starts it without waiting, in the current directory, so the

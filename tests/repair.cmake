@@ -5,3 +5,5 @@ viewer_test(repair_vol_header_test SOURCES repair/VolHeaderTest.cpp ${repair_tes
   LIBS repair_core PkgConfig::FFMPEG)
 viewer_test(repair_vop_extract_test SOURCES repair/VopExtractTest.cpp ${repair_test_support}
   LIBS repair_core PkgConfig::FFMPEG)
+viewer_test(repair_h264_batch_test SOURCES repair/H264BatchTest.cpp ${repair_test_support}
+  LIBS repair_core PkgConfig::FFMPEG)
