@@ -1,0 +1,242 @@
+// Play, pause, stop, seek, step and rate on real recordings: the states and answers,
+// and the frame numbers read back from the pictures of both windows.
+#include "tests/media/PlayerTestSupport.h"
+
+using namespace playertest;
+
+namespace {
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
+
+constexpr int kFps = 25;
+
+class PlayerControl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        recgen::RecordingSpec s = Spec(2);
+        s.fps = kFps;
+        s.rearWidth = 160;
+        s.rearHeight = 120;
+        s.gop = 12;
+        path_ = new std::string(Make("control.mp4", s));
+    }
+    static void TearDownTestSuite()
+    {
+        delete path_;
+        path_ = nullptr;
+    }
+    void SetUp() override
+    {
+        player.Init(2, &w1, &w2);
+        ASSERT_EQ(player.OpenFile(QString::fromStdString(*path_)), 1);
+    }
+    int Front() const { return FrameNumber(player.LastFrame(0)); }
+    int Rear() const { return FrameNumber(player.LastFrame(1)); }
+
+    static std::string* path_;
+    TestWindow w1, w2{160, 120};
+    CDShowPlayer player;
+};
+std::string* PlayerControl::path_ = nullptr;
+
+TEST_F(PlayerControl, StatesFollowTheCalls)
+{
+    EXPECT_EQ(player.GetState(), kStateStopped);
+    EXPECT_EQ(player.Graph()->Stop(), VFW_E_WRONG_STATE);
+    EXPECT_EQ(player.Stop(), 0);
+    EXPECT_EQ(player.Play(), 1);
+    EXPECT_EQ(player.GetState(), kStateRunning);
+    EXPECT_EQ(player.Graph()->Play(), VFW_E_WRONG_STATE);  // already running
+    EXPECT_EQ(player.Pause(), 1);
+    EXPECT_EQ(player.GetState(), kStatePaused);
+    EXPECT_EQ(player.Stop(), 1);
+    EXPECT_EQ(player.GetState(), kStateStopped);
+    EXPECT_EQ(player.Play(), 1);
+    EXPECT_EQ(player.GetState(), kStateRunning);
+}
+
+TEST_F(PlayerControl, SeekShowsTheFrameAtTheTimeInBothWindows)
+{
+    for (int ms : {1500, 420, 0, 2960, 1000}) {
+        ASSERT_EQ(player.SeekMs(ms), 1) << ms;
+        EXPECT_EQ(Front(), FrameAt(ms, kFps)) << ms;
+        EXPECT_EQ(Rear(), FrameAt(ms, kFps)) << ms;
+        EXPECT_EQ(player.GetPositionMs(), ms);
+    }
+    // The same picture reaches the windows through the event loop.
+    ProcessEvents(30);
+    EXPECT_EQ(FrameNumber(w1.last), FrameAt(1000, kFps));
+    EXPECT_EQ(FrameNumber(w2.last), FrameAt(1000, kFps));
+}
+
+TEST_F(PlayerControl, FrameStepShowsExactlyTheNextFrame)
+{
+    ASSERT_EQ(player.SeekMs(1500), 1);
+    const int at = FrameAt(1500, kFps);
+    ASSERT_EQ(Front(), at);
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_EQ(player.FrameStep(1), 1);
+        EXPECT_EQ(Front(), at + i);
+        EXPECT_EQ(Rear(), at + i);
+    }
+    // Stepping from a running graph pauses it first.
+    ASSERT_EQ(player.Play(), 1);
+    ProcessEvents(200);
+    ASSERT_EQ(player.FrameStep(1), 1);
+    EXPECT_EQ(player.GetState(), kStatePaused);
+    const int shown = Front();
+    EXPECT_EQ(Rear(), shown);
+    ASSERT_EQ(player.FrameStep(1), 1);
+    EXPECT_EQ(Front(), shown + 1);
+    EXPECT_EQ(player.FrameStep(0), 0);
+}
+
+TEST_F(PlayerControl, PlayAfterStepsKeepsFrontAndRearTogether)
+{
+    ASSERT_EQ(player.SeekMs(500), 1);
+    ASSERT_EQ(player.FrameStep(1), 1);
+    ASSERT_EQ(player.FrameStep(1), 1);
+    ASSERT_EQ(player.SetRate(2.0f), 1);
+    ASSERT_EQ(player.Play(), 1);
+    ProcessEvents(1000);
+    ASSERT_EQ(player.Pause(), 1);
+    const int front = Front();
+    EXPECT_EQ(Rear(), front);
+    // A second at rate 2 covers about two seconds of the recording.
+    EXPECT_GT(front, FrameAt(500 + 1400, kFps));
+    EXPECT_NEAR(static_cast<double>(player.GetPositionMs()), front * 1000.0 / kFps, 1000.0 / kFps + 1);
+}
+
+TEST_F(PlayerControl, RateIsClampedWhenPlaying)
+{
+    struct Row { float asked; float played; };
+    for (Row r : {Row{4.0f, 2.0f}, Row{0.25f, 0.5f}, Row{1.5f, 1.5f}, Row{1.0f, 1.0f}}) {
+        ASSERT_EQ(player.Pause(), 1);
+        ASSERT_EQ(player.SetRate(r.asked), 1);
+        // Paused: stored as asked, nothing plays.
+        EXPECT_EQ(player.GetState(), kStatePaused);
+        EXPECT_FLOAT_EQ(player.Graph()->Rate(), r.asked);
+        ASSERT_EQ(player.Play(), 1);
+        EXPECT_FLOAT_EQ(player.Graph()->Rate(), r.played);
+        EXPECT_DOUBLE_EQ(player.Graph()->AppliedRate(), r.played);
+    }
+    // While running the new rate applies at once.
+    ASSERT_EQ(player.SetRate(2.0f), 1);
+    EXPECT_EQ(player.GetState(), kStateRunning);
+    EXPECT_DOUBLE_EQ(player.Graph()->AppliedRate(), 2.0);
+}
+
+TEST_F(PlayerControl, SeekBackAndForwardClamp)
+{
+    EXPECT_EQ(player.SeekBackward(1.0), 0);  // stopped
+    EXPECT_EQ(player.SeekForward(1.0), 0);
+    ASSERT_EQ(player.Pause(), 1);
+    ASSERT_EQ(player.SeekMs(400), 1);
+    EXPECT_EQ(player.SeekBackward(1.0), 1);
+    EXPECT_EQ(player.GetPositionMs(), 0);
+    EXPECT_EQ(Front(), 0);
+    const std::int64_t dur = player.GetDurationMs();
+    ASSERT_EQ(player.SeekMs(static_cast<std::int32_t>(dur - 400)), 1);
+    EXPECT_EQ(player.SeekForward(1.0), 1);
+    EXPECT_EQ(player.GetPositionMs(), dur);
+    ASSERT_EQ(player.SeekMs(1000), 1);
+    EXPECT_EQ(player.SeekForward(1.0), 1);
+    EXPECT_EQ(player.GetPositionMs(), 2000);
+    EXPECT_EQ(Front(), FrameAt(2000, kFps));
+}
+
+TEST_F(PlayerControl, PlayAtTheEndRestartsFromTheStart)
+{
+    ASSERT_EQ(player.Pause(), 1);
+    ASSERT_EQ(player.SeekMs(static_cast<std::int32_t>(player.GetDurationMs())), 1);
+    ASSERT_EQ(player.GetPositionMs(), player.GetDurationMs());
+    ASSERT_EQ(player.Play(), 1);
+    ProcessEvents(100);
+    EXPECT_LT(player.GetPositionMs(), 1000);
+    EXPECT_LT(Front(), FrameAt(1000, kFps));
+}
+
+TEST_F(PlayerControl, PlayingToTheEndReportsTheEnd)
+{
+    const std::int64_t dur = player.GetDurationMs();
+    ASSERT_EQ(player.SeekMs(static_cast<std::int32_t>(dur - 300)), 1);
+    ASSERT_EQ(player.Play(), 1);
+    QElapsedTimer t;
+    t.start();
+    while (player.GetPositionMs() < dur && t.elapsed() < 3000) ProcessEvents(20);
+    EXPECT_EQ(player.GetPositionMs(), dur);
+    EXPECT_EQ(Front(), 3 * kFps - 1);  // the last frame of the three seconds
+    // Paused at the end, play starts over.
+    ASSERT_EQ(player.Pause(), 1);
+    ASSERT_EQ(player.Play(), 1);
+    EXPECT_LT(player.GetPositionMs(), 500);
+}
+
+TEST_F(PlayerControl, RefreshFrameShowsThePausedFrameAgain)
+{
+    ASSERT_EQ(player.SeekMs(1200), 1);
+    ProcessEvents(30);
+    const int before = w1.presented;
+    EXPECT_EQ(player.RefreshFrame(), 1);
+    ProcessEvents(30);
+    EXPECT_GT(w1.presented, before);
+    EXPECT_EQ(FrameNumber(w1.last), FrameAt(1200, kFps));
+    EXPECT_EQ(player.GetPositionMs(), 1200);
+}
+
+TEST_F(PlayerControl, SnapshotIsTheTopDownPicture)
+{
+    ASSERT_EQ(player.SeekMs(800), 1);
+    for (int index : {0, 1}) {
+        VideoFrame image;
+        ASSERT_EQ(player.GetCurrentImage(index, &image), 1);
+        auto last = player.LastFrame(index);
+        ASSERT_TRUE(last);
+        EXPECT_EQ(image.width, last->width);
+        EXPECT_EQ(image.height, last->height);
+        EXPECT_EQ(image.pixels, last->pixels);
+        EXPECT_EQ(recgen::ReadFrameNumber(image.pixels.data(), image.width, image.height, image.stride),
+                  FrameAt(800, kFps));
+    }
+    VideoFrame none;
+    EXPECT_EQ(player.GetCurrentImage(2, &none), 0);
+    EXPECT_EQ(player.GetCurrentImage(0, nullptr), 0);
+
+    std::vector<std::uint8_t> dib;
+    ASSERT_EQ(player.Graph()->GetCurrentImage(0, &dib), S_OK);
+    ASSERT_EQ(dib.size(), 40u + 320u * 240u * 4u);
+    EXPECT_EQ(dib[0], 40);
+    EXPECT_EQ(dib[14], 32);
+    // Bottom row first: the DIB's last row is the picture's top row.
+    const auto last = player.LastFrame(0);
+    EXPECT_TRUE(std::equal(last->pixels.begin(), last->pixels.begin() + 320 * 4, dib.end() - 320 * 4));
+}
+
+TEST_F(PlayerControl, RepaintAndFitGoToTheWindows)
+{
+    ASSERT_EQ(player.SeekMs(600), 1);
+    TestWindow other;
+    EXPECT_EQ(player.RepaintVideo(nullptr), 0);
+    EXPECT_EQ(player.RepaintVideo(&other), 1);
+    EXPECT_EQ(other.repaints, 1);
+    EXPECT_EQ(FrameNumber(other.last), FrameAt(600, kFps));
+    w1.width = 640;
+    w1.height = 360;
+    EXPECT_EQ(player.UpdateVideoPosition(1), 0);
+    EXPECT_EQ(w1.destination.width, 640);
+    EXPECT_EQ(w1.destination.height, 360);
+    EXPECT_EQ(w2.destination.width, 160);
+    EXPECT_GE(w1.repaints, 1);
+    EXPECT_GE(w2.repaints, 1);
+}
+
+TEST_F(PlayerControl, ReopeningReplacesTheGraph)
+{
+    ASSERT_EQ(player.Play(), 1);
+    ASSERT_EQ(player.OpenFile(QString::fromStdString(*path_)), 1);
+    EXPECT_EQ(player.GetState(), kStateStopped);
+    EXPECT_EQ(player.GetPositionMs(), 0);
+    EXPECT_EQ(Front(), 0);
+}
+
+}  // namespace
