@@ -1,0 +1,29 @@
+#include "views/MapView.h"
+
+#include "media/TrackData.h"
+#include "views/MapGlobals.h"
+
+CMapView::~CMapView() = default;
+
+QString CMapView::DrawCurrentText(double longitude, double latitude)
+{
+    return QString::asprintf("javascript:DrawCurrent('%lf', '%lf')", longitude, latitude);
+}
+
+void CMapView::ShowCurrentPosition(std::uint32_t position)
+{
+    const CTextData* data = trackData ? trackData() : nullptr;
+    if (!data || data->m_aGPSData.empty()) return;
+    for (const CGPSData& fix : data->m_aGPSData) {
+        if (fix.m_nStamp < position) continue;
+        g_bGpsValid = fix.m_bValid;
+        if (fix.m_bValid) {
+            g_dGpsLat = fix.m_dLatitude;
+            g_dGpsLon = fix.m_dLongitude;
+            g_chGpsNS = fix.m_chNS;
+            g_chGpsEW = fix.m_chEW;
+            CallJScript(DrawCurrentText(fix.GetLongitude(), fix.GetLatitude()));
+        }
+        return;
+    }
+}

@@ -1,0 +1,91 @@
+#pragma once
+// A video pane: a child window the main player draws its latest frame into. The user zooms it
+// with the wheel (the pane grows inside its frame window, which clips it), drags the zoomed
+// video about and double-clicks to swap the front and rear layouts.
+//
+// The pane needs a little of its owner's state (rows in the list window, the player's state)
+// and asks it to act (fit the video, swap the views); the owner wires these through the hooks.
+#include "platform/VideoWindow.h"
+
+#include <QPoint>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+// Key state flags of mouse messages.
+inline constexpr unsigned MK_LBUTTON = 0x0001;
+inline constexpr unsigned MK_RBUTTON = 0x0002;
+inline constexpr unsigned MK_SHIFT = 0x0004;
+inline constexpr unsigned MK_CONTROL = 0x0008;
+inline constexpr unsigned MK_MBUTTON = 0x0010;
+
+// Player states as the player reports them.
+inline constexpr int kPlayerRunning = 0;
+inline constexpr int kPlayerPaused = 1;
+
+class CVideoPane : public QWidget, public IVideoWindow {
+    Q_OBJECT
+public:
+    static constexpr int kMinZoomLevel = 1;
+    static constexpr int kMaxZoomLevel = 15;
+    static constexpr int kPaneId = 0xFFFF;
+
+    explicit CVideoPane(QWidget* parent = nullptr);
+    ~CVideoPane() override;
+
+    // Rows in the list window's visible list; with none the wheel does nothing.
+    std::function<int()> rowCount;
+    // The main player's state (0 running, 1 paused, others stopped or no graph).
+    std::function<int()> playerState;
+    // Asks the main player to fit its video to its windows again.
+    std::function<void()> updateVideoPosition;
+    // The main dialog's swap-view command.
+    std::function<void()> swapView;
+    // The frame window whose client rectangle bounds the pane; the parent when unset.
+    std::function<QWidget*()> boundsWindow;
+    // The pane that takes the focus on a press (the one inside the main dialog's frame); this
+    // pane when unset.
+    std::function<QWidget*()> focusTarget;
+
+    // IVideoWindow
+    void PresentFrame(std::shared_ptr<const VideoFrame> frame) override;
+    int ClientWidth() const override { return width(); }
+    int ClientHeight() const override { return height(); }
+    void Repaint() override { update(); }
+
+    // The handlers, callable directly (the zoom buttons and the screen-mode switch call the
+    // wheel handler with their own flags, delta and point).
+    bool OnMouseWheel(unsigned nFlags, short zDelta, QPoint ptScreen);
+    void OnMouseMove(unsigned nFlags, QPoint point);
+    void OnLButtonDown(unsigned nFlags, QPoint point);
+    void OnLButtonUp(unsigned nFlags, QPoint point);
+    virtual void OnLButtonDblClk(unsigned nFlags, QPoint point);
+
+    int ZoomLevel() const { return m_nZoomLevel; }
+    void SetZoomLevel(int level);
+    QPoint PressPoint() const { return m_ptPress; }
+    bool HasCapture() const { return m_bCapture; }
+    std::shared_ptr<const VideoFrame> CurrentFrame() const { return m_frame; }
+
+    // Zoom factor of a level: 1 + (level - 1) x 0.5, so level 15 is 8 times.
+    static double ZoomFactor(int level) { return 1.0 + (level - 1) * 0.5; }
+
+    // Key state flags of a Qt mouse event.
+    static unsigned KeyFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+    QSize BoundsSize() const;
+    bool ZoomAllowed() const;
+
+    int m_nZoomLevel = kMinZoomLevel;
+    QPoint m_ptPress;
+    bool m_bCapture = false;
+    std::shared_ptr<const VideoFrame> m_frame;
+};
