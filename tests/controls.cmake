@@ -1,1 +1,6 @@
+find_package(Qt6 REQUIRED COMPONENTS Test)
 viewer_test(resources_test SOURCES controls/ResourcesTest.cpp LIBS platform_gui)
+viewer_test(controls_strip_test SOURCES controls/BitmapStripTest.cpp controls/GuiTest.h LIBS controls Qt6::Test)
+viewer_test(controls_skinbutton_test SOURCES controls/SkinButtonTest.cpp controls/GuiTest.h LIBS controls Qt6::Test)
+viewer_test(controls_bitmapbutton_test SOURCES controls/BitmapButtonTest.cpp controls/GuiTest.h LIBS controls Qt6::Test)
+viewer_test(controls_slider_test SOURCES controls/BitSliderTest.cpp controls/GuiTest.h LIBS controls Qt6::Test)
