@@ -7,3 +7,8 @@ viewer_test(repair_vop_extract_test SOURCES repair/VopExtractTest.cpp ${repair_t
   LIBS repair_core PkgConfig::FFMPEG)
 viewer_test(repair_h264_batch_test SOURCES repair/H264BatchTest.cpp ${repair_test_support}
   LIBS repair_core PkgConfig::FFMPEG)
+if(VIEWER_GUI)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  viewer_test(repair_dialog_test SOURCES repair/RecoveryTest.cpp ${repair_test_support}
+    LIBS repair Qt6::Test PkgConfig::FFMPEG)
+endif()
