@@ -25,11 +25,9 @@ int ParseVideoPacketHeader(DecoderInstance* d);
 int ParseH263PictureHeader(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb);
 int ParseH263GobHeader(DecoderInstance* d);
 
-// --- Gmc.cpp ---------------------------------------------------------------
+// --- Headers.cpp: S-VOP trajectory (warp set up with Gmc.h) -----------------
 void ParseSpriteTrajectory(DecoderInstance* d);
 void ParseBrightnessChange(VolInfo* vol, BitReader* r);
-void PredictGmcMacroblock(DecoderInstance* d);
-uint32_t GmcAverageMv(DecoderInstance* d); // y high 16 bits, x low 16 bits
 
 // --- DecodeControl.cpp -----------------------------------------------------
 int SetupVolBuffers(DecoderInstance* d); // 0, or -1 for a size of 0 or above the maxima
@@ -41,10 +39,6 @@ void CopyNotCodedVop(DecoderInstance* d);
 int DivSigned(int a, int b);
 int DivByReciprocal(int a, int b, int r);
 int RoundShift(int v, int n);
-
-// --- Padding.cpp, Deblock.cpp ---------------------------------------------
-void PadFrameEdges(DecoderInstance* d);
-void DeblockFrame(DecoderInstance* d);
 
 // --- MacroblockCursor.cpp --------------------------------------------------
 void StartPacket(DecoderInstance* d);
@@ -77,6 +71,8 @@ int ReadBMbType(BitReader* r);    // 0 direct, 1 interpolate, 2 backward, 3 forw
 int ReadDquant(BitReader* r);     // -1, -2, +1, +2
 int ReadIntraDc(BitReader* r, int chroma); // differential, 32768 for an invalid code
 int CheckResyncMarker(BitReader* r);
+// TCOEF lookup value of the escape code.
+enum { TCOEF_ESCAPE = 64 };
 // One coefficient code (run, signed level, last); MPEG-4 with its three
 // escape modes: 0, or -1 invalid.
 int ReadMpeg4Coef(BitReader* r, int intra, int* run, int* level, int* last);
@@ -103,6 +99,8 @@ int DecodeInterBlockShortHdr(DecoderInstance* d, int qp, int cbp);
 void IdctPut(uint8_t* dst, int16_t* coef, int dstPitch, uint32_t pattern);
 void IdctAdd(uint8_t* dst, const uint8_t* pred, int16_t* coef, int dstPitch, int predPitch,
              uint32_t pattern);
+// The transform alone, in place, without clipping.
+void IdctTransform(int16_t* coef, uint32_t pattern);
 // IDCT-puts the six blocks of blockBuffer at the current MB (frame layout,
 // or field layout for the luma blocks when fieldDct is set).
 void PutIntraMacroblock(DecoderInstance* d, int fieldDct);
