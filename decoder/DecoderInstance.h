@@ -221,6 +221,7 @@ struct DecoderInstance {
     int bReset;
     int frameCount;
     void* tabBase[4];
+    uint32_t tabSize[4]; // bytes the caller gave, checked by the layouts
     DEC_MESSAGE_FN msgCallback;
     int lastSeconds;
     int lastIncrement; // H.263: last temporal reference
