@@ -122,9 +122,9 @@ std::vector<DriveInfo> ExplicitDrives(const QString& spec)
         if (eq != 1)
             continue;
         const QChar letter = item.at(0).toUpper();
-        const QString root = QDir::cleanPath(item.mid(2));
         if (letter < QLatin1Char(kFirstLetter) || letter > QLatin1Char(kLastLetter) || item.mid(2).isEmpty())
             continue;
+        const QString root = QDir::cleanPath(QFileInfo(item.mid(2)).absoluteFilePath());
         if (std::any_of(drives.begin(), drives.end(), [&](const DriveInfo& d) { return d.letter == letter; }))
             continue;
         // Explicit entries stand in for cards.
