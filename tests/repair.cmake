@@ -12,3 +12,5 @@ if(VIEWER_GUI)
   viewer_test(repair_dialog_test SOURCES repair/RecoveryTest.cpp ${repair_test_support}
     LIBS repair Qt6::Test PkgConfig::FFMPEG)
 endif()
+viewer_test(repair_mp4v_test SOURCES repair/Mp4vRepairTest.cpp ${repair_test_support}
+  LIBS repair_core PkgConfig::FFMPEG)

@@ -46,7 +46,7 @@ bool MakeMpeg4Recording(const QString& path, int seconds, int gop, int width, in
     if (audio) args += {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=16000"};
     args += {"-t", QString::number(seconds), "-pix_fmt", "yuv420p", "-c:v", "mpeg4", "-enc_time_base", "1:1000",
              "-fps_mode", "passthrough", "-q:v", "5", "-g", QString::number(gop), "-bf", "0"};
-    if (audio) args += {"-c:a", "pcm_s16le"};
+    if (audio) args += {"-c:a", path.endsWith(QStringLiteral(".avi")) ? "pcm_s16le" : "aac"};
     args += path;
     return RunFfmpeg(args);
 }

@@ -16,7 +16,8 @@ QString Scratch(const QString& name = QString());
 // Runs the ffmpeg command quietly; false (and its error output in *error) when it fails.
 bool RunFfmpeg(const QStringList& args, QString* error = nullptr);
 
-// A 640x480 (or other) MPEG-4 part 2 recording with PCM audio as the camera writes it:
+// A 640x480 (or other) MPEG-4 part 2 recording with audio (PCM in AVI, AAC otherwise) as
+// the camera writes it:
 // 1000 time ticks a second, key frame every gop pictures (1: intra only).
 bool MakeMpeg4Recording(const QString& path, int seconds, int gop, int width = 640, int height = 480,
                         bool audio = true);
