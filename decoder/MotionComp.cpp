@@ -107,7 +107,8 @@ void PredictQuarterPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McP
 namespace {
 
 int LumaRounding(const DecoderInstance* d) {
-  return d->vol->vop_coding_type == VOP_B ? 0 : d->vol->vop_rounding_type;
+  if (d->bShortHeader) return d->vol->vop_rounding_type & 1;
+  return d->vol->vop_coding_type == VOP_B ? 0 : (d->vol->vop_rounding_type & 1);
 }
 
 void PredictChromaFrame(DecoderInstance* d, const FrameRecord* ref, int cmx, int cmy, bool average) {
@@ -124,7 +125,8 @@ void PredictFrameMb(DecoderInstance* d, const FrameRecord* ref, const DecMv* mv,
                     bool average) {
   const int stride = d->stride;
   const McPlane y{ref->pY, stride, stride, d->alignedHeight};
-  const int qpel = d->vol->quarter_sample;
+  const int qpel = d->bShortHeader ? 0 : d->vol->quarter_sample;
+  const int wa = d->bShortHeader ? 0 : d->vol->workaroundFlags;
   const int x = 16 * d->mbX, yy = 16 * d->mbY;
   const int rnd = LumaRounding(d);
   int cmx, cmy;
@@ -133,8 +135,8 @@ void PredictFrameMb(DecoderInstance* d, const FrameRecord* ref, const DecMv* mv,
       PredictQuarterPel(d, d->curY, stride, y, x, yy, 16, 16, mv[0].x, mv[0].y, average, rnd);
     else
       PredictHalfPel(d, d->curY, stride, y, x, yy, 16, 16, mv[0].x, mv[0].y, average);
-    cmx = ChromaMv1(mv[0].x, qpel, d->vol->workaroundFlags);
-    cmy = ChromaMv1(mv[0].y, qpel, d->vol->workaroundFlags);
+    cmx = ChromaMv1(mv[0].x, qpel, wa);
+    cmy = ChromaMv1(mv[0].y, qpel, wa);
   } else {
     int cx[4], cy[4];
     for (int k = 0; k < 4; ++k) {
