@@ -1,4 +1,9 @@
 # The camera's card files, the language and speed unit from the card, the settings editor and
 # the SETUP command.
 viewer_test(settings_record_test SOURCES settings/SetupRecordTest.cpp LIBS settings_core)
-viewer_test(settings_card_test SOURCES settings/CardFilesTest.cpp LIBS settings_core)
+viewer_test(settings_card_test SOURCES settings/CardFilesTest.cpp settings/CardFixture.h LIBS settings_core)
+if(TARGET settings)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  viewer_test(settings_editor_test SOURCES settings/NewSetupDlgTest.cpp settings/CardFixture.h settings/GuiSupport.h
+    LIBS settings Qt6::Test)
+endif()

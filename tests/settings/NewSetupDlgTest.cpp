@@ -1,0 +1,581 @@
+// The settings editor on card trees: tabs and pages per language, edits on every page family
+// written to the card with their scales, the save question, and screenshots of every page.
+#include "CardFixture.h"
+#include "GuiSupport.h"
+#include "platform/DialogUnits.h"
+#include "settings/CardFiles.h"
+#include "settings/NewSetupDlg.h"
+#include "settings/SetupFont.h"
+#include "settings/SetupPage.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QSlider>
+#include <QTabBar>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <thread>
+
+namespace {
+
+std::unique_ptr<CNewSetupDlg> OpenEditor(int language)
+{
+    auto dlg = std::make_unique<CNewSetupDlg>(QStringLiteral("E:"), language);
+    dlg->show();
+    QApplication::processEvents();
+    return dlg;
+}
+
+void SelectTab(CNewSetupDlg& dlg, int tab)
+{
+    QTabBar* bar = dlg.TabCtrl()->TabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+}
+
+std::vector<CSetupPage*> VisiblePages(const CNewSetupDlg& dlg)
+{
+    std::vector<CSetupPage*> out;
+    for (int i = 0; i < CNewSetupDlg::kPageCount; ++i)
+        if (dlg.Page(i) && dlg.Page(i)->isVisible()) out.push_back(dlg.Page(i));
+    return out;
+}
+
+QWidget* Ctl(const CNewSetupDlg& dlg, int id)
+{
+    const auto pages = VisiblePages(dlg);
+    return pages.size() == 1 ? pages[0]->Control(id) : nullptr;
+}
+
+void ReleaseSliderAt(QWidget* w, int position)
+{
+    auto* s = qobject_cast<QSlider*>(w);
+    ASSERT_NE(s, nullptr);
+    s->setValue(position);   // where the drag left it
+    QTest::mouseRelease(s, Qt::LeftButton, {}, QPoint(s->width() / 2, s->height() / 2));
+}
+
+class Editor : public GuiTest {};
+
+// ---- tabs and pages
+
+struct TabsCase {
+    int language;
+    const char* captions[5];
+    const char* pages[5];
+};
+
+TEST_F(Editor, FiveTabsAndTheirPagesPerLanguage)
+{
+    const TabsCase cases[] = {
+        {2, {"스마트카", "블랙박스", "환경설정", "차종설정", "GMT"},
+         {"CTabTwoDlg", "CTabThreeDlg", "CTabFourDlg", "CTabOneDlg", "CTabFiveDlg"}},
+        {1, {"SmartCar", "BlackBox", "Setup", "Install", "GMT"},
+         {"CTabTwoEngDlg", "CTabThreeEngDlg", "CTabFourEngDlg", "CTabOneEngDlg", "CTabFiveDlg"}},
+        {0, {"運転支援", "ドライブレコーダー", "各種設定", "インストール", "時刻設定"},
+         {"CTabTwoJpnDlg", "CTabThreeJpnDlg", "CTabFourJpnDlg", "CTabOneJpnDlg", "CTabFiveDlg"}},
+    };
+    CardTree card("editor_tabs");
+    card.WriteSetup(DistinctRecord());
+    for (const TabsCase& c : cases) {
+        SCOPED_TRACE(c.language);
+        BoxRecorder boxes;
+        auto dlg = OpenEditor(c.language);
+        EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Setup"));
+        ASSERT_EQ(dlg->TabCtrl()->GetItemCount(), 5);
+        for (int t = 0; t < 5; ++t) EXPECT_EQ(dlg->TabCtrl()->GetItemText(t), QString::fromUtf8(c.captions[t]));
+        // Tab 0 first, then every tab by a click, and back to the first.
+        for (int t : {0, 1, 2, 3, 4, 0}) {
+            if (t != 0 || dlg->TabCtrl()->GetCurSel() != 0) SelectTab(*dlg, t);
+            EXPECT_EQ(dlg->TabCtrl()->GetCurSel(), t);
+            const auto visible = VisiblePages(*dlg);
+            ASSERT_EQ(visible.size(), 1u) << "tab " << t;
+            EXPECT_STREQ(visible[0]->metaObject()->className(), c.pages[t]);
+            EXPECT_EQ(visible[0]->pos(), QPoint(3, 22));
+        }
+        dlg->close();
+        EXPECT_TRUE(boxes.seen.empty());
+    }
+}
+
+TEST_F(Editor, ThirteenPagesInTheirFixedOrder)
+{
+    CardTree card("editor_order");
+    card.WriteSetup(DistinctRecord());
+    BoxRecorder boxes;
+    auto dlg = OpenEditor(1);
+    const char* order[] = {"CTabOneDlg", "CTabTwoDlg", "CTabThreeDlg", "CTabFourDlg", "CTabFiveDlg",
+                           "CTabOneEngDlg", "CTabTwoEngDlg", "CTabThreeEngDlg", "CTabFourEngDlg",
+                           "CTabOneJpnDlg", "CTabTwoJpnDlg", "CTabThreeJpnDlg", "CTabFourJpnDlg"};
+    const int templates[] = {6391, 6388, 6389, 6390, 7395, 7391, 7388, 7392, 7393, 7399, 7389, 7397, 9396};
+    for (int i = 0; i < 13; ++i) {
+        ASSERT_NE(dlg->Page(i), nullptr);
+        EXPECT_STREQ(dlg->Page(i)->metaObject()->className(), order[i]);
+        EXPECT_EQ(dlg->Page(i)->TemplateId(), templates[i]);
+        EXPECT_EQ(dlg->Page(i)->Record(), &dlg->WorkingRecord());
+        EXPECT_EQ(dlg->Page(i)->parentWidget(), dlg->TabCtrl());
+    }
+    dlg->close();
+}
+
+TEST_F(Editor, LanguagesBeyondTheThreeShowNoTabsAndNoPage)
+{
+    for (int language : {3, 4, 5}) {
+        CardTree card("editor_lang" + QString::number(language));
+        SetupRecord r = DistinctRecord();
+        r.SetWord(SetupWord::kLanguage, static_cast<std::uint16_t>(language));
+        card.WriteSetup(r);
+        BoxRecorder boxes;
+        auto dlg = OpenEditor(language);
+        EXPECT_EQ(dlg->TabCtrl()->GetItemCount(), 0);
+        EXPECT_TRUE(VisiblePages(*dlg).empty());
+        EXPECT_EQ(dlg->WorkingRecord().Word(SetupWord::kLanguage), language);
+        dlg->close();
+        EXPECT_TRUE(boxes.seen.empty());
+        EXPECT_EQ(card.Setup(), ToQBytes(r));
+    }
+}
+
+TEST_F(Editor, LaidOutFromItsTemplateInDialogUnits)
+{
+    CardTree card("editor_layout");
+    card.WriteSetup(DistinctRecord());
+    BoxRecorder boxes;
+    for (int language : {0, 1, 2}) {
+        auto dlg = OpenEditor(language);
+        const QFont font = SetupDialogFont(language);
+        EXPECT_EQ(dlg->size(), DialogUnitsToPixels(QRect(0, 0, 311, 265), font).size());
+        EXPECT_EQ(dlg->TabCtrl()->geometry(), DialogUnitsToPixels(QRect(7, 7, 297, 251), font));
+        const QRect inside(QPoint(0, 0), dlg->TabCtrl()->size());
+        for (int i = 0; i < CNewSetupDlg::kPageCount; ++i) {
+            CSetupPage* page = dlg->Page(i);
+            EXPECT_TRUE(inside.contains(page->geometry())) << page->metaObject()->className();
+            const QRect pageRect(QPoint(0, 0), page->size());
+            for (QWidget* w : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+                EXPECT_TRUE(pageRect.contains(w->geometry()))
+                    << page->metaObject()->className() << " control " << w->objectName().toStdString();
+        }
+        dlg->close();
+    }
+}
+
+// ---- edits on each page family
+
+struct EditCase {
+    const char* name;
+    int language;
+    int tab;
+    std::function<void(CNewSetupDlg&)> act;
+    std::map<int, int> words;                    // word -> value written
+    std::function<void(CNewSetupDlg&)> check;    // what the page shows afterwards
+};
+
+void ExpectEditText(CNewSetupDlg& dlg, int id, const char* text)
+{
+    auto* e = qobject_cast<QLineEdit*>(Ctl(dlg, id));
+    ASSERT_NE(e, nullptr) << id;
+    EXPECT_EQ(e->text(), QString::fromUtf8(text)) << id;
+}
+
+auto Click(int id) { return [id](CNewSetupDlg& d) { ClickButton(Ctl(d, id)); }; }
+auto Type(int id, const char* text) { return [=](CNewSetupDlg& d) { TypeInto(Ctl(d, id), QString::fromUtf8(text)); }; }
+auto Shows(int id, const char* text) { return [=](CNewSetupDlg& d) { ExpectEditText(d, id, text); }; }
+auto Release(int id, int pos) { return [=](CNewSetupDlg& d) { ReleaseSliderAt(Ctl(d, id), pos); }; }
+auto Keys(int id, std::vector<Qt::Key> keys)
+{
+    return [=](CNewSetupDlg& d) {
+        QWidget* w = Ctl(d, id);
+        ASSERT_NE(w, nullptr);
+        for (Qt::Key k : keys) QTest::keyClick(w, k);
+    };
+}
+
+const std::vector<EditCase>& EditCases()
+{
+    static const std::vector<EditCase> cases = {
+        // installation
+        {"KoreanBus", 2, 3, Click(1223), {{6, 2}, {7, 160}, {8, 250}},
+         [](CNewSetupDlg& d) { ExpectEditText(d, 1268, "1.6"); ExpectEditText(d, 1229, "2.5"); }},
+        {"EnglishTruck", 1, 3, Click(1275), {{6, 5}, {7, 250}, {8, 250}}, Shows(1279, "2.5")},
+        {"JapaneseCompact", 0, 3, Click(1391), {{6, 3}, {7, 130}, {8, 160}}, Shows(1400, "1.6")},
+        {"KoreanHeightTruncated", 2, 3, Type(1268, "1.55"), {{7, 155}}, nullptr},
+        {"KoreanHeightDecimal", 2, 3, Type(1268, "1.15"), {{7, 115}}, nullptr},
+        {"EnglishHeightToTen", 1, 3, Type(1268, "1.55"), {{7, 160}}, nullptr},
+        {"EnglishHeightClamped", 1, 3, Type(1268, "3.4"), {{7, 300}}, Shows(1268, "3.4")},
+        {"JapaneseWidthClampedLow", 0, 3, Type(1400, "0.5"), {{8, 100}}, Shows(1400, "0.5")},
+        {"JapaneseOffsetTenths", 0, 3, Type(1401, "12.5"), {{5, 125}}, nullptr},
+        {"EnglishOffsetClamped", 1, 3, Type(1280, "45"), {{5, 300}}, nullptr},
+        {"KoreanNegativeOffset", 2, 3, Type(1230, "-2"), {{5, 65516}}, nullptr},
+        {"JapanesePositionRight", 0, 3, Click(1398), {{10, 2}}, nullptr},
+        {"KoreanNotANumber", 2, 3, Type(1268, "abc"), {}, nullptr},
+        // driver assistance
+        {"EnglishFcwSpeedClamped", 1, 0, Type(1284, "10"), {{45, 20}, {46, 15}}, Shows(1284, "10")},
+        {"KoreanFcwSpeedAsTyped", 2, 0, Type(1234, "10"), {{45, 10}, {46, 5}}, nullptr},
+        {"KoreanLdwSpeedWraps", 2, 0, Type(1238, "3"), {{25, 3}, {26, 65534}}, nullptr},
+        {"EnglishLdwSpeedClamped", 1, 0, Type(1285, "100"), {{25, 80}, {26, 75}}, nullptr},
+        {"EnglishLeftClamped", 1, 0, Type(1286, "12"), {{27, 9}}, nullptr},
+        {"JapaneseRightClamped", 0, 0, Type(1389, "0"), {{28, 1}}, nullptr},
+        {"JapaneseLdwToggled", 0, 0, Click(1381), {{18, 0}}, nullptr},
+        {"EnglishHeadwayToggled", 1, 0, Click(1291), {{39, 0}}, nullptr},
+        {"KoreanFrontStartToggled", 2, 0, Click(1233), {{29, 0}}, nullptr},
+        {"KoreanInsensitive", 2, 0, Click(1237), {{48, 2}}, nullptr},
+        // recording
+        {"EnglishImpactInsensitive", 1, 1, Click(1299), {{56, 90}, {57, 90}, {58, 90}, {60, 2}},
+         [](CNewSetupDlg& d) {
+             ExpectEditText(d, 1096, "0.9");
+             EXPECT_EQ(qobject_cast<QSlider*>(Ctl(d, 1114))->value(), 90);
+         }},
+        {"JapaneseImpactSensitive", 0, 1, Click(1365), {{56, 50}, {57, 50}, {58, 50}, {60, 0}}, Shows(1099, "0.5")},
+        {"KoreanImpactOnlyWord60", 2, 1, Click(1243), {{60, 2}}, nullptr},
+        {"JapaneseSliderReleasedAt134", 0, 1, Release(1410, 134), {{56, 130}},
+         [](CNewSetupDlg& d) {
+             ExpectEditText(d, 1096, "1.3");
+             EXPECT_EQ(qobject_cast<QSlider*>(Ctl(d, 1410))->value(), 134);
+         }},
+        {"EnglishSliderReleasedAt135", 1, 1, Release(1113, 135), {{57, 140}}, Shows(1097, "1.4")},
+        {"KoreanVoltageLast", 2, 1, Keys(1339, {Qt::Key_End}), {{76, 20}},
+         [](CNewSetupDlg& d) { EXPECT_EQ(qobject_cast<QComboBox*>(Ctl(d, 1339))->currentText(), "13.5v"); }},
+        {"KoreanParkingInsensitive", 2, 1, Click(1246), {{61, 2}}, nullptr},
+        {"JapaneseResolutionVga", 0, 1, Click(1373), {{62, 2}}, nullptr},
+        {"KoreanContinuousToggled", 2, 1, Click(1239), {{54, 0}}, nullptr},
+        {"EnglishVoiceRecToggled", 1, 1, Click(1292), {{55, 0}}, nullptr},
+        // system
+        {"KoreanSpeakerClampedAndShown", 2, 2, Type(1096, "20"), {{72, 15}}, Shows(1096, "15")},
+        {"EnglishSpeakerClampedTypedKept", 1, 2, Type(1303, "20"), {{72, 15}}, Shows(1303, "20")},
+        {"JapaneseMic", 0, 2, Type(1341, "7"), {{73, 7}}, nullptr},
+        {"KoreanLanguageKorean", 2, 2, Click(1215), {{69, 2}, {70, 2}}, nullptr},
+        {"EnglishLanguageEnglish", 1, 2, Click(1320), {{69, 1}, {70, 1}}, nullptr},
+        {"JapaneseUnitMph", 0, 2, Click(1355), {{66, 1}}, nullptr},
+        {"EnglishVoiceFcwToggled", 1, 2, Click(1306), {{38, 0}}, nullptr},
+        {"KoreanVoiceEventToggled", 2, 2, Click(1217), {{78, 0}}, nullptr},
+        {"JapaneseVoiceFrontToggled", 0, 2, Click(1345), {{31, 0}}, nullptr},
+        {"EnglishLcdAlwaysOn", 1, 2, Click(1312), {{64, 0}}, nullptr},
+        {"JapaneseLcdAlwaysOn", 0, 2, Click(1349), {{64, 0}}, nullptr},
+        {"KoreanScreenRear", 2, 2, Click(1249), {{63, 1}}, nullptr},
+        {"JapaneseHorizonToggled", 0, 2, Click(1353), {{68, 0}}, nullptr},
+        {"EnglishSpeedOverlayToggled", 1, 2, Click(1314), {{65, 0}}, nullptr},
+        // time zone
+        {"JapaneseTimeZone", 0, 4, Keys(1335, {Qt::Key_Home, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}), {{79, 3}},
+         nullptr},
+        {"KoreanTimeZoneLast", 2, 4, Keys(1335, {Qt::Key_End}), {{79, 23}}, nullptr},
+    };
+    return cases;
+}
+
+class PageEdit : public ::testing::TestWithParam<std::size_t> {
+protected:
+    static void SetUpTestSuite() { EnsureApp(); }
+};
+
+TEST_P(PageEdit, WritesExactlyItsWordsAndKeepsTheRest)
+{
+    const EditCase& c = EditCases()[GetParam()];
+    CardTree card(QStringLiteral("edit_") + QString::fromLatin1(c.name));
+    const SetupRecord loaded = DistinctRecord();
+    card.WriteSetup(loaded);
+
+    BoxRecorder boxes;
+    boxes.answers = {IDYES};
+    auto dlg = OpenEditor(c.language);
+    if (c.tab != 0) SelectTab(*dlg, c.tab);
+    c.act(*dlg);
+    if (c.check) c.check(*dlg);
+    dlg->close();
+
+    if (c.words.empty()) {
+        EXPECT_TRUE(boxes.seen.empty());
+        EXPECT_EQ(card.Setup(), ToQBytes(loaded));
+        return;
+    }
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].style & 0x0F, MB_YESNO);
+    const QByteArray bytes = card.Setup();
+    ASSERT_EQ(bytes.size(), 200);
+    EXPECT_EQ(bytes.left(3), QByteArray("ZQX"));
+    const SetupRecord saved = FromQBytes(bytes);
+    EXPECT_TRUE(IsSetupRecordIntact(saved));
+    for (int n = 2; n < 100; ++n) {
+        const auto it = c.words.find(n);
+        const int expected = it != c.words.end() ? it->second : loaded.Word(n);
+        EXPECT_EQ(saved.Word(n), expected) << "word " << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, PageEdit, ::testing::Range<std::size_t>(0, EditCases().size()),
+                         [](const ::testing::TestParamInfo<std::size_t>& info) { return std::string(EditCases()[info.param].name); });
+
+// ---- binding a record to the pages
+
+TEST_F(Editor, PagesShowTheRecord)
+{
+    CardTree card("editor_bind");
+    SetupRecord r = DistinctRecord();
+    r.SetWord(SetupWord::kVehicleType, 9);   // no such type
+    r.SetWord(SetupWord::kLowVoltage, 5);
+    r.SetWord(SetupWord::kTimeZone, 9);
+    r.SetWord(SetupWord::kWarnSensitivity, 7);
+    r.SetWord(SetupWord::kOffset, static_cast<std::uint16_t>(-25));
+    card.WriteSetup(r);
+    BoxRecorder boxes;
+
+    auto kor = OpenEditor(2);
+    SelectTab(*kor, 3);
+    EXPECT_TRUE(qobject_cast<QAbstractButton*>(Ctl(*kor, 1219))->isChecked());   // passenger car
+    ExpectEditText(*kor, 1268, "1.3");
+    ExpectEditText(*kor, 1229, "1.8");
+    ExpectEditText(*kor, 1230, "-2.5");
+    SelectTab(*kor, 0);
+    for (int id : {1235, 1236, 1237}) EXPECT_FALSE(qobject_cast<QAbstractButton*>(Ctl(*kor, id))->isChecked());
+    SelectTab(*kor, 1);
+    EXPECT_EQ(qobject_cast<QComboBox*>(Ctl(*kor, 1339))->count(), 21);
+    EXPECT_EQ(qobject_cast<QComboBox*>(Ctl(*kor, 1339))->itemText(0), "11.5v");
+    EXPECT_EQ(qobject_cast<QComboBox*>(Ctl(*kor, 1339))->currentText(), "12.0v");
+    SelectTab(*kor, 4);
+    EXPECT_EQ(qobject_cast<QComboBox*>(Ctl(*kor, 1335))->currentText(), "9:00");
+    EXPECT_EQ(qobject_cast<QGroupBox*>(Ctl(*kor, 65534))->title(), "Setting GMT");
+    EXPECT_FALSE(Ctl(*kor, 1418)->isVisible());
+    kor->close();
+    EXPECT_EQ(FromQBytes(card.Setup()).Word(SetupWord::kVehicleType), 9);   // kept until a radio is clicked
+    EXPECT_TRUE(boxes.seen.empty());
+
+    auto jpn = OpenEditor(0);
+    SelectTab(*jpn, 4);
+    EXPECT_EQ(qobject_cast<QGroupBox*>(Ctl(*jpn, 65534))->title(), QString::fromUtf8("時刻設定"));
+    EXPECT_TRUE(Ctl(*jpn, 1418)->isVisible());
+    EXPECT_EQ(qobject_cast<QLabel*>(Ctl(*jpn, 1418))->text(), QString::fromUtf8("日本時間はGMT+9:00で設定してください。"));
+    SelectTab(*jpn, 1);
+    EXPECT_FALSE(Ctl(*jpn, 1339)->isVisible());   // the voltage combo is Korean only
+    EXPECT_FALSE(Ctl(*jpn, 1244)->isVisible());
+    jpn->close();
+}
+
+TEST_F(Editor, CheckBoxesFollowTheirWords)
+{
+    CardTree card("editor_checks");
+    SetupRecord r = DistinctRecord();
+    r.SetWord(SetupWord::kFcwOn, 0);
+    r.SetWord(SetupWord::kLdwOn, 2);       // non-zero: checked on the assistance page
+    r.SetWord(SetupWord::kVoiceFcw, 2);    // not 1: unchecked on the system page
+    r.SetWord(SetupWord::kContinuousRec, 0);
+    card.WriteSetup(r);
+    BoxRecorder boxes;
+    auto dlg = OpenEditor(1);
+    auto checked = [&](int id) { return qobject_cast<QAbstractButton*>(Ctl(*dlg, id))->isChecked(); };
+    EXPECT_FALSE(checked(1281));
+    EXPECT_TRUE(checked(1282));
+    SelectTab(*dlg, 1);
+    EXPECT_FALSE(checked(1291));
+    EXPECT_TRUE(checked(1292));
+    SelectTab(*dlg, 2);
+    EXPECT_FALSE(checked(1306));
+    EXPECT_TRUE(checked(1305));
+    // Toggling a word of 2 on the system page makes it 0... no: 1 -> 0, anything else -> 1.
+    ClickButton(Ctl(*dlg, 1306));
+    EXPECT_EQ(dlg->WorkingRecord().Word(SetupWord::kVoiceFcw), 1);
+    SelectTab(*dlg, 0);
+    ClickButton(Ctl(*dlg, 1282));   // non-zero -> 0 on the assistance page
+    EXPECT_EQ(dlg->WorkingRecord().Word(SetupWord::kLdwOn), 0);
+    boxes.answers = {IDNO};
+    dlg->close();
+}
+
+// ---- the save question
+
+TEST_F(Editor, ClosingUntouchedAsksNothingAndWritesNothing)
+{
+    CardTree card("save_untouched");
+    card.WriteSetup(DistinctRecord());
+    const QDateTime before = QFileInfo(card.SetupPath()).lastModified();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    BoxRecorder boxes;
+    for (int language : {0, 1, 2}) {
+        auto dlg = OpenEditor(language);
+        for (int t : {1, 2, 3, 4}) SelectTab(*dlg, t);
+        dlg->close();
+    }
+    EXPECT_TRUE(boxes.seen.empty());
+    EXPECT_EQ(card.Setup(), ToQBytes(DistinctRecord()));
+    EXPECT_EQ(QFileInfo(card.SetupPath()).lastModified(), before);
+}
+
+TEST_F(Editor, ChangedAndChangedBackAsksNothing)
+{
+    CardTree card("save_changed_back");
+    card.WriteSetup(DistinctRecord());
+    BoxRecorder boxes;
+    auto dlg = OpenEditor(2);
+    SelectTab(*dlg, 1);
+    ClickButton(Ctl(*dlg, 1239));
+    ClickButton(Ctl(*dlg, 1239));
+    SelectTab(*dlg, 3);
+    TypeInto(Ctl(*dlg, 1268), "2");
+    TypeInto(Ctl(*dlg, 1268), "1.3");
+    dlg->close();
+    EXPECT_TRUE(boxes.seen.empty());
+}
+
+TEST_F(Editor, DecliningLeavesBytesAndTime)
+{
+    CardTree card("save_declined");
+    card.WriteSetup(DistinctRecord());
+    const QDateTime before = QFileInfo(card.SetupPath()).lastModified();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    BoxRecorder boxes;
+    boxes.answers = {IDNO};
+    auto dlg = OpenEditor(0);
+    ClickButton(Ctl(*dlg, 1380));
+    dlg->close();
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].text, QString::fromUtf8("変更を保存しますか？"));
+    EXPECT_EQ(boxes.seen[0].title, QString::fromUtf8("ベルモラ-21K"));
+    EXPECT_EQ(card.Setup(), ToQBytes(DistinctRecord()));
+    EXPECT_EQ(QFileInfo(card.SetupPath()).lastModified(), before);
+    EXPECT_TRUE(card.Strays().isEmpty());
+}
+
+TEST_F(Editor, QuestionFollowsTheLanguageJustEdited)
+{
+    CardTree card("save_language");
+    card.WriteSetup(DistinctRecord());   // word 69 is 0
+    BoxRecorder boxes;
+    auto dlg = OpenEditor(2);
+    SelectTab(*dlg, 2);
+    ClickButton(Ctl(*dlg, 1214));   // English
+    // The tabs stay Korean: only the record changed.
+    EXPECT_EQ(dlg->TabCtrl()->GetItemText(0), QString::fromUtf8("스마트카"));
+    dlg->close();
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].text, QStringLiteral("Do you want to save the changes?"));
+    EXPECT_EQ(boxes.seen[0].title, QStringLiteral("VELMORA-21K"));
+}
+
+TEST_F(Editor, SavedFromTheSetupFolderToTheRoot)
+{
+    CardTree card("save_from_setup");
+    SetupRecord r = DistinctRecord();
+    r.SetWord(SetupWord::kWord95, 0);
+    r.checksum = SetupRecordChecksum(r);
+    card.WriteSetup(r, true);
+    BoxRecorder boxes;
+    boxes.answers = {IDYES};
+    auto dlg = OpenEditor(1);
+    SelectTab(*dlg, 3);
+    ClickButton(Ctl(*dlg, 1274));   // Bus
+    dlg->close();
+    EXPECT_EQ(card.Setup(true), ToQBytes(r));   // the SETUP copy is not touched
+    const SetupRecord saved = FromQBytes(card.Setup());
+    EXPECT_TRUE(IsSetupRecordIntact(saved));
+    EXPECT_EQ(saved.Word(SetupWord::kVehicleType), 2);
+    EXPECT_EQ(saved.Word(SetupWord::kWord95), 32400);   // 0 becomes 32400 on save
+    EXPECT_TRUE(card.Strays().isEmpty());
+}
+
+TEST_F(Editor, WriteProtectedCardSaysSoAndKeepsTheFile)
+{
+    CardTree card("save_protected");
+    card.WriteSetup(DistinctRecord());
+    BoxRecorder boxes;
+    boxes.answers = {IDYES};
+    auto dlg = OpenEditor(1);
+    ClickButton(Ctl(*dlg, 1281));
+    WriteProtect(card, true);
+    AsOrdinaryUser([&] { dlg->close(); });
+    WriteProtect(card, false);
+    ASSERT_EQ(boxes.seen.size(), 2u);
+    EXPECT_EQ(boxes.seen[1].text, QStringLiteral("The settings could not be saved: the SD card is write-protected. "
+                                                 "The old settings file was left as it was."));
+    EXPECT_EQ(boxes.seen[1].title, QStringLiteral("VELMORA-21K"));
+    EXPECT_EQ(card.Setup(), ToQBytes(DistinctRecord()));
+}
+
+TEST_F(Editor, UnusableFilesAreReportedAndNotEditedBlindly)
+{
+    struct Case {
+        const char* name;
+        QByteArray bytes;   // empty: no file
+        const char* text;   // Korean report
+    };
+    const QByteArray good = ToQBytes(DistinctRecord());
+    QByteArray foreign = good;
+    foreign[0] = 'A';
+    const Case cases[] = {
+        {"short", good.left(120), "설정 파일의 크기나 모델이 맞지 않습니다. 기본 설정을 표시합니다. 저장할 때만 카드의 파일이 바뀝니다."},
+        {"long", good + QByteArray(10, 'x'), "설정 파일의 크기나 모델이 맞지 않습니다. 기본 설정을 표시합니다. 저장할 때만 카드의 파일이 바뀝니다."},
+        {"foreign", foreign, "설정 파일의 크기나 모델이 맞지 않습니다. 기본 설정을 표시합니다. 저장할 때만 카드의 파일이 바뀝니다."},
+        {"missing", QByteArray(), "SD 카드에 설정 파일이 없습니다. 기본 설정을 표시합니다. 저장하면 새 설정 파일이 만들어집니다."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CardTree card(QStringLiteral("unusable_") + QString::fromLatin1(c.name));
+        if (!c.bytes.isEmpty()) card.WriteSetup(c.bytes);
+        BoxRecorder boxes;
+        boxes.answers = {IDOK, IDNO};
+        auto dlg = OpenEditor(2);
+        ASSERT_GE(boxes.seen.size(), 1u);
+        EXPECT_EQ(boxes.seen[0].text, QString::fromUtf8(c.text));
+        EXPECT_EQ(boxes.seen[0].title, QString::fromUtf8("카르벤"));
+        EXPECT_EQ(dlg->WorkingRecord(), DefaultSetupRecord());
+        SelectTab(*dlg, 3);
+        ExpectEditText(*dlg, 1268, "1.3");
+        dlg->close();
+        ASSERT_EQ(boxes.seen.size(), 2u);   // closing offers to write the defaults
+        EXPECT_EQ(boxes.seen[1].style & 0x0F, MB_YESNO);
+        EXPECT_EQ(card.Setup(), c.bytes);   // declined: the card keeps what it had
+    }
+}
+
+TEST_F(Editor, EnterAndEscapeDoNotClose)
+{
+    CardTree card("editor_keys");
+    card.WriteSetup(DistinctRecord());
+    BoxRecorder boxes;
+    auto dlg = OpenEditor(1);
+    SelectTab(*dlg, 3);
+    QWidget* edit = Ctl(*dlg, 1268);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QTest::keyClick(dlg.get(), Qt::Key_Escape);
+    SelectTab(*dlg, 0);
+    auto* korean = OpenEditor(2).release();
+    QTest::keyClick(korean->Page(1)->Control(1234), Qt::Key_Escape);
+    EXPECT_TRUE(korean->isVisible());
+    korean->close();
+    delete korean;
+    EXPECT_TRUE(dlg->isVisible());
+    dlg->close();
+    EXPECT_TRUE(boxes.seen.empty());
+}
+
+// ---- screenshots
+
+TEST_F(Editor, ScreenshotOfEveryPage)
+{
+    CardTree card("editor_screens");
+    card.WriteSetup(DefaultSetupRecord());
+    BoxRecorder boxes;
+    const char* names[] = {"japanese", "english", "korean"};
+    const char* tabs[] = {"smartcar", "blackbox", "setup", "install", "gmt"};
+    for (int language : {0, 1, 2}) {
+        auto dlg = OpenEditor(language);
+        for (int t = 0; t < 5; ++t) {
+            SelectTab(*dlg, t);
+            QApplication::processEvents();
+            const QString name = QStringLiteral("settings_%1_%2").arg(names[language], tabs[t]);
+            const QString path = SaveArtefact(dlg.get(), name);
+            const QImage img(path);
+            ASSERT_FALSE(img.isNull()) << path.toStdString();
+            EXPECT_EQ(img.size(), dlg->size());
+            // The page really drew its texts: dark pixels inside the page area.
+            CSetupPage* page = VisiblePages(*dlg)[0];
+            const QRect area(page->mapTo(dlg.get(), QPoint(0, 0)), page->size());
+            EXPECT_GT(DarkPixels(img, area), 200) << name.toStdString();
+        }
+        dlg->close();
+    }
+    EXPECT_TRUE(boxes.seen.empty());
+}
+
+}  // namespace
