@@ -7,3 +7,7 @@ if(TARGET settings)
   viewer_test(settings_editor_test SOURCES settings/NewSetupDlgTest.cpp settings/CardFixture.h settings/GuiSupport.h
     LIBS settings Qt6::Test)
 endif()
+if(TARGET settings)
+  viewer_test(settings_command_test SOURCES settings/SetupCommandTest.cpp settings/CardFixture.h settings/GuiSupport.h
+    LIBS settings Qt6::Test)
+endif()
