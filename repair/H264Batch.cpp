@@ -1,12 +1,10 @@
 #include "repair/H264Batch.h"
 
-#include "platform/DriveTable.h"
 #include "repair/RepairPaths.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 
 namespace {
 
@@ -22,23 +20,14 @@ QByteArray ShellQuote(const QByteArray& text)
     return quoted + "'";
 }
 
-QString NativeFilePath(const QString& path)
-{
-    static const QRegularExpression drivePath(QStringLiteral("^[A-Za-z]:([\\\\/]|$)"));
-    if (drivePath.match(path).hasMatch()) {
-        const QString native = DriveTable::NativePath(path);
-        if (!native.isEmpty()) return native;
-    }
-    return path;
-}
-
 }  // namespace
 
 QByteArray H264BatchLine(const QString& path)
 {
-    // "%s %s %s %s": two blanks before the options and before the output name.
-    return QByteArray("ffmpeg -i") + ' ' + ShellQuote(QFile::encodeName(NativeFilePath(path))) + ' ' +
-           " -r 30 -vcodec copy" + ' ' + ' ' + kH264RepairOutput;
+    // Four words joined by blanks; the last two bring their own leading blank.
+    const QByteArray words[] = {"ffmpeg -i", ShellQuote(QFile::encodeName(RepairNativePath(path))),
+                                " -r 30 -vcodec copy", QByteArray(" ") + kH264RepairOutput};
+    return words[0] + ' ' + words[1] + ' ' + words[2] + ' ' + words[3];
 }
 
 QString H264BatchPath()

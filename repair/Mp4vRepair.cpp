@@ -94,7 +94,8 @@ int RepairMp4v(const QString& inPath, const QString& outName, int fps, const Rep
     const QString output = QFileInfo(outName).absoluteFilePath();
 
     // A folder opens for reading here but reads nothing; treat it as what it is.
-    std::FILE* in = QFileInfo(inPath).isFile() ? Open(inPath, "rb") : nullptr;
+    const QString inFile = RepairNativePath(inPath);
+    std::FILE* in = QFileInfo(inFile).isFile() ? Open(inFile, "rb") : nullptr;
     if (!in) {
         message(QStringLiteral("Error : can't open infile"));
         QDir().rmdir(dir);

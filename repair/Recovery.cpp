@@ -172,7 +172,7 @@ void CRecovery::RunH264Repair()
 {
     // ffmpeg comes from PATH: there is no copy of it to make or delete.
     QString error;
-    if (!QFileInfo(m_strFile).isFile()) {
+    if (!QFileInfo(RepairNativePath(m_strFile)).isFile()) {
         error = QStringLiteral("Error : can't open infile");
     } else {
         switch (MakeH264Batch(m_strFile)) {

@@ -1,13 +1,25 @@
 #include "repair/RepairPaths.h"
 
+#include "platform/DriveTable.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 QString g_strRepairOutput = QStringLiteral("Repair_Pomel.mp4");
+
+QString RepairNativePath(const QString& path)
+{
+    static const QRegularExpression drivePath(QStringLiteral("^[A-Za-z]:([\\\\/]|$)"));
+    if (drivePath.match(path).hasMatch()) {
+        const QString native = DriveTable::NativePath(path);
+        if (!native.isEmpty()) return native;
+    }
+    return path;
+}
 
 QString RepairWorkDir()
 {

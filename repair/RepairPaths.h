@@ -14,6 +14,9 @@ inline constexpr const char* kRepairProgramKey = "HKEY_CURRENT_USER\\Software\\H
 inline constexpr const char* kRepairProgramValue = "ClipMender";
 inline constexpr const char* kRepairProgramName = "ClipMender";
 
+// A drive path ("D:\a.mp4") as the file below that drive's root; any other path as it is.
+QString RepairNativePath(const QString& path);
+
 // $XDG_DATA_HOME/velmora-viewer/Recovery, created on demand.
 QString RepairWorkDir();
 // ffmpeg from PATH; empty when it is not installed.

@@ -143,7 +143,10 @@ TEST_F(Mp4vRepair, BadInputsGetTheirMessageAndLeaveNoWorkFiles)
         {dir + QStringLiteral("/zeros.mp4"), noVops},
         {dir + QStringLiteral("/text.mp4"), noVops},
         {longName, noVops},  // longer than any fixed path buffer, opened all the same
+        {QStringLiteral("D:\\zeros.mp4"), noVops},  // a drive path, below the drive's root
+        {QStringLiteral("Q:\\zeros.mp4"), noInfile},
     };
+    qputenv("VIEWER_DRIVES", ("D=" + dir).toLocal8Bit());
     for (const Case& c : cases) {
         messages_.clear();
         EXPECT_EQ(Repair(c.path), 1) << c.path.toStdString();
@@ -151,6 +154,7 @@ TEST_F(Mp4vRepair, BadInputsGetTheirMessageAndLeaveNoWorkFiles)
         EXPECT_TRUE(NoWorkFilesLeft());
         EXPECT_FALSE(QFileInfo::exists(Work())) << "the work folder is removed when empty";
     }
+    qunsetenv("VIEWER_DRIVES");
     EXPECT_EQ(repairtest::ReadFile(Output()), "former repair");
 }
 
