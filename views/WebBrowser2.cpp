@@ -1,5 +1,7 @@
 #include "views/WebBrowser2.h"
 
+#include "platform/Resources.h"
+
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,12 +14,15 @@
 #include <QWebEngineView>
 #include <algorithm>
 
-// The map pages are compiled into the resource library; register them before the first load.
+// The map pages and the marker image are compiled into the resource library; register them
+// before the first load.
+static constexpr int kMarkerImageId = 484;
+
 static void InitMapResourcesOnce()
 {
     static const bool done = [] {
         Q_INIT_RESOURCE(map);
-        return true;
+        return HasBitmapResource(kMarkerImageId);
     }();
     (void)done;
 }

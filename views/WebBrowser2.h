@@ -16,7 +16,7 @@ class CWebBrowser2 : public QWidget {
     Q_OBJECT
 public:
     // How long a call waits for the page's answer.
-    static constexpr int kScriptWaitMs = 300;
+    static constexpr int kScriptWaitMs = 500;
 
     explicit CWebBrowser2(QWidget* parent = nullptr);
     ~CWebBrowser2() override;
