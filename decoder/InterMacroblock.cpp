@@ -61,7 +61,8 @@ int PeekNextPacketMb(DecoderInstance* d) {
   int k = t.bitsValid & 7;
   if (k == 0) k = 8;
   BitstreamSkipBits(&t, k);
-  if (BitstreamShowBits(&t, 24) == 1) return d->mbCount;
+  // A start code, or the end of the chunk, ends the VOP.
+  if (BitstreamBitsLeft(&t) <= 0 || BitstreamShowBits(&t, 24) == 1) return d->mbCount;
   const int len = d->vol->resyncMarkerLength;
   if (len < 17 || len > 25 || BitstreamShowBits(&t, len) != 1) return -1;
   BitstreamSkipBits(&t, len);

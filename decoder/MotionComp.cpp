@@ -70,7 +70,7 @@ void QpelPredict(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, i
   for (int y = 0; y < rows; ++y) {
     const uint8_t* s = src + static_cast<long>(y) * srcPitch;
     if (dx) {
-      int in[17];
+      int in[17] = {};
       for (int i = 0; i <= width; ++i) in[i] = s[i];
       FilterLine(buf[y], in, width, dx, rnd);
     } else {
@@ -80,7 +80,7 @@ void QpelPredict(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, i
   int out[16][16];
   if (dy) {
     for (int x = 0; x < width; ++x) {
-      int in[17], col[16];
+      int in[17] = {}, col[16];
       for (int y = 0; y <= height; ++y) in[y] = buf[y][x];
       FilterLine(col, in, height, dy, rnd);
       for (int y = 0; y < height; ++y) out[y][x] = col[y];

@@ -1,0 +1,237 @@
+// Helpers of the inter-picture decoder tests: streams made with the ffmpeg
+// command line at test time, split into pictures, decoded by our decoder and
+// by libavcodec for comparison.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "decoder/Decoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace intertest {
+
+inline std::string ScratchDir() {
+  const char* s = std::getenv("VIEWER_TEST_SCRATCH");
+  std::string dir = s ? s : "/tmp";
+  std::system(("mkdir -p '" + dir + "'").c_str());
+  return dir;
+}
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// A panned test picture with its own moving parts.
+inline std::string PannedSource(int w, int h, int frames) {
+  char buf[512];
+  std::snprintf(buf, sizeof buf,
+                "-f lavfi -i testsrc2=size=%dx%d:rate=25 -vf "
+                "\"crop=%d:%d:'mod(n*3,%d)':'mod(n*2,%d)',format=yuv420p\" -frames:v %d",
+                w + 128, h + 96, w, h, 128, 96, frames);
+  return buf;
+}
+
+// Encodes with the given ffmpeg arguments into a raw elementary stream.
+inline std::vector<uint8_t> Encode(const std::string& name, const std::string& source,
+                                   const std::string& codecArgs, const std::string& format) {
+  const std::string out = ScratchDir() + "/" + name + "." + format;
+  const std::string cmd = "ffmpeg -y -hide_banner -loglevel error " + source + " " + codecArgs +
+                          " -f " + format + " '" + out + "'";
+  if (std::system(cmd.c_str()) != 0) return {};
+  return ReadFile(out);
+}
+
+struct Split {
+  std::vector<uint8_t> config;              // headers before the first picture
+  std::vector<std::vector<uint8_t>> chunks;  // one picture each
+};
+
+// MPEG-4: every VOP start code (00 00 01 B6) begins a chunk.
+inline Split SplitMpeg4(const std::vector<uint8_t>& s) {
+  Split out;
+  std::vector<size_t> starts;
+  for (size_t i = 0; i + 3 < s.size(); ++i)
+    if (s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1 && s[i + 3] == 0xB6) starts.push_back(i);
+  if (starts.empty()) return out;
+  out.config.assign(s.begin(), s.begin() + static_cast<long>(starts[0]));
+  for (size_t k = 0; k < starts.size(); ++k) {
+    const size_t end = k + 1 < starts.size() ? starts[k + 1] : s.size();
+    out.chunks.emplace_back(s.begin() + static_cast<long>(starts[k]), s.begin() + static_cast<long>(end));
+  }
+  return out;
+}
+
+// H.263: the byte-aligned picture start code 0000 0000 0000 0000 1000 00.
+inline Split SplitH263(const std::vector<uint8_t>& s) {
+  Split out;
+  std::vector<size_t> starts;
+  for (size_t i = 0; i + 2 < s.size(); ++i)
+    if (s[i] == 0 && s[i + 1] == 0 && (s[i + 2] & 0xFC) == 0x80) starts.push_back(i);
+  for (size_t k = 0; k < starts.size(); ++k) {
+    const size_t end = k + 1 < starts.size() ? starts[k + 1] : s.size();
+    out.chunks.emplace_back(s.begin() + static_cast<long>(starts[k]), s.begin() + static_cast<long>(end));
+  }
+  return out;
+}
+
+struct Picture {
+  int codingType = -1;  // ours: 0 I, 1 P, 2 B, 3 S; FFmpeg's mapped the same way
+  int percent = 0;
+  int width = 0, height = 0;
+  std::vector<uint8_t> y;         // width x height
+  std::vector<uint8_t> errorMap;  // per MB
+};
+
+// Our decoder on caller memory, one chunk per call, then a flush.
+class OurDecoder {
+ public:
+  OurDecoder(const std::vector<uint8_t>& config, int shortHeader, int maxW = 640, int maxH = 480,
+             int deblock = 0, int lowDelay = 0)
+      : config_(config) {
+    cfg_.pConfigData = config_.empty() ? nullptr : config_.data();
+    cfg_.uConfigLength = static_cast<uint32_t>(config_.size());
+    cfg_.iIsShortHdrMode = shortHeader;
+    cfg_.bDeblocking = deblock;
+    cfg_.bLowDelay = lowDelay;
+    const size_t luma = static_cast<size_t>(maxW) * maxH;
+    for (int i = 0; i < kBuffers; ++i) {
+      planes_[i].assign(luma * 3 / 2 + 64, 0);
+      bufs_[i].pY = planes_[i].data();
+      bufs_[i].pU = planes_[i].data() + luma + 16;
+      bufs_[i].pV = planes_[i].data() + luma + luma / 4 + 32;
+    }
+    param_.pStreamConfig = &cfg_;
+    param_.pFrameBuffers = bufs_;
+    param_.uFrmBufferNum = kBuffers;
+    param_.uMaxDecodableWidth = static_cast<uint32_t>(maxW);
+    param_.uMaxDecodableHeight = static_cast<uint32_t>(maxH);
+    param_.pfnMessage = nullptr;
+    DEC_MEMTAB tabs[4];
+    DEC_QueryMemSize(&param_, tabs);
+    for (int i = 0; i < 4; ++i) {
+      mem_[i].assign(tabs[i].uSize, 0xA5);
+      tabs[i].pBase = mem_[i].data();
+    }
+    int32_t sh = 0;
+    DEC_VIDEO_INFO info{&sh, 0, 0};
+    inst_ = DEC_Init(tabs, &param_, &info);
+  }
+
+  bool ok() const { return inst_ != nullptr; }
+
+  // Decodes one chunk; appends the picture it returns, if any.
+  void Decode(const uint8_t* data, size_t len, std::vector<Picture>* out, int endOfFrame = 1,
+              int reset = 0) {
+    int zero = 0;
+    DEC_INPUT in{&zero, data, static_cast<uint32_t>(len), endOfFrame, -1, reset};
+    DEC_FRAME_RESULT res{-1, 0};
+    DEC_OUTPUT o{};
+    o.pResult = &res;
+    DEC_Decode(inst_, &in, &o);
+    if (!o.pY || res.iCodingType < 0) return;
+    Picture p;
+    p.codingType = res.iCodingType;
+    p.percent = o.uPercentDecoded;
+    p.width = static_cast<int>(o.uWidth);
+    p.height = static_cast<int>(o.uHeight);
+    p.y.resize(static_cast<size_t>(p.width) * p.height);
+    for (int r = 0; r < p.height; ++r)
+      std::memcpy(p.y.data() + static_cast<size_t>(r) * p.width, o.pY + static_cast<size_t>(r) * o.uStride,
+                  static_cast<size_t>(p.width));
+    const int mbs = ((p.width + 15) / 16) * ((p.height + 15) / 16);
+    if (o.pErrorMap) p.errorMap.assign(o.pErrorMap, o.pErrorMap + mbs);
+    out->push_back(std::move(p));
+  }
+
+  std::vector<Picture> DecodeAll(const std::vector<std::vector<uint8_t>>& chunks) {
+    std::vector<Picture> out;
+    for (const auto& c : chunks) Decode(c.data(), c.size(), &out);
+    Decode(nullptr, 0, &out);  // the held-back anchor
+    return out;
+  }
+
+ private:
+  static constexpr int kBuffers = 4;
+  std::vector<uint8_t> config_;
+  DEC_STREAM_CONFIG cfg_{};
+  DEC_FRAME_BUF bufs_[kBuffers]{};
+  std::vector<uint8_t> planes_[kBuffers];
+  std::vector<uint8_t> mem_[4];
+  DEC_PARAM param_{};
+  void* inst_ = nullptr;
+};
+
+// FFmpeg's decoder, one thread, fed the same chunks (the configuration ahead
+// of the first).
+inline std::vector<Picture> DecodeWithFfmpeg(const Split& split, AVCodecID id) {
+  std::vector<Picture> out;
+  const AVCodec* codec = avcodec_find_decoder(id);
+  AVCodecContext* ctx = avcodec_alloc_context3(codec);
+  ctx->thread_count = 1;
+  if (avcodec_open2(ctx, codec, nullptr) < 0) {
+    avcodec_free_context(&ctx);
+    return out;
+  }
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  auto drain = [&]() {
+    while (avcodec_receive_frame(ctx, frame) == 0) {
+      Picture p;
+      p.width = frame->width;
+      p.height = frame->height;
+      p.codingType = frame->pict_type == AV_PICTURE_TYPE_I   ? 0
+                     : frame->pict_type == AV_PICTURE_TYPE_P ? 1
+                     : frame->pict_type == AV_PICTURE_TYPE_B ? 2
+                     : frame->pict_type == AV_PICTURE_TYPE_S ? 3
+                                                             : -1;
+      p.y.resize(static_cast<size_t>(p.width) * p.height);
+      for (int r = 0; r < p.height; ++r)
+        std::memcpy(p.y.data() + static_cast<size_t>(r) * p.width,
+                    frame->data[0] + static_cast<size_t>(r) * frame->linesize[0], static_cast<size_t>(p.width));
+      out.push_back(std::move(p));
+      av_frame_unref(frame);
+    }
+  };
+  for (size_t i = 0; i < split.chunks.size(); ++i) {
+    std::vector<uint8_t> data;
+    if (i == 0) data = split.config;
+    data.insert(data.end(), split.chunks[i].begin(), split.chunks[i].end());
+    av_new_packet(pkt, static_cast<int>(data.size()));
+    std::memcpy(pkt->data, data.data(), data.size());
+    avcodec_send_packet(ctx, pkt);
+    av_packet_unref(pkt);
+    drain();
+  }
+  avcodec_send_packet(ctx, nullptr);
+  drain();
+  av_frame_free(&frame);
+  av_packet_free(&pkt);
+  avcodec_free_context(&ctx);
+  return out;
+}
+
+inline double LumaPsnr(const Picture& a, const Picture& b) {
+  if (a.y.size() != b.y.size() || a.y.empty()) return 0.0;
+  double se = 0;
+  for (size_t i = 0; i < a.y.size(); ++i) {
+    const double d = double(a.y[i]) - double(b.y[i]);
+    se += d * d;
+  }
+  if (se == 0) return 99.0;
+  const double mse = se / double(a.y.size());
+  return 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+}  // namespace intertest
