@@ -1,0 +1,121 @@
+// Intra-only streams from FFmpeg's encoders decode to the same pictures as
+// FFmpeg's own decoder (luma PSNR of every picture at least 50 dB).
+#include <gtest/gtest.h>
+
+#include "decoder/DecoderTestUtil.h"
+#include "decoder/FfmpegReference.h"
+
+using namespace dectest;
+
+namespace {
+
+struct IntraCase {
+    const char* name;
+    const char* size;
+    bool h263;
+    const char* options;
+};
+
+void PrintTo(const IntraCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class IntraStreamTest : public ::testing::TestWithParam<IntraCase> {};
+
+TEST_P(IntraStreamTest, MatchesFfmpegPictureForPicture)
+{
+    const IntraCase& c = GetParam();
+    const std::string file = std::string(c.name) + (c.h263 ? ".h263" : ".m4v");
+    const std::string args = std::string(c.h263 ? "-c:v h263 -g 1 " : "-c:v mpeg4 -g 1 ") + c.options +
+                             (c.h263 ? " -f h263" : " -f m4v");
+    const std::vector<uint8_t> stream = MakeStream(file, c.size, 6, args);
+    ASSERT_FALSE(stream.empty()) << "ffmpeg could not make " << file;
+
+    int w = 0, h = 0;
+    const auto ref = FfmpegDecodeLuma(stream, c.h263 ? AV_CODEC_ID_H263 : AV_CODEC_ID_MPEG4, &w, &h);
+    ASSERT_EQ(ref.size(), 6u);
+
+    const auto chunks = SplitPictures(stream, c.h263);
+    const std::vector<uint8_t> config = c.h263 ? chunks.front() : ConfigHeaders(stream);
+    OurDecoder dec(uint32_t((w + 15) & ~15), uint32_t((h + 15) & ~15), config, -1, true);
+    ASSERT_NE(dec.handle(), nullptr);
+    EXPECT_EQ(dec.isShortHeader(), c.h263 ? 1 : 0);
+    const auto pics = dec.DecodeAll(chunks, false);
+
+    ASSERT_EQ(pics.size(), ref.size());
+    for (size_t i = 0; i < pics.size(); ++i) {
+        EXPECT_EQ(pics[i].codingType, 0) << "picture " << i;
+        EXPECT_EQ(pics[i].percent, 100) << "picture " << i;
+        ASSERT_EQ(pics[i].width, w);
+        ASSERT_EQ(pics[i].height, h);
+        const double psnr = LumaPsnr(pics[i].y, ref[i]);
+        EXPECT_GE(psnr, 50.0) << "picture " << i << " luma PSNR " << psnr;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, IntraStreamTest,
+    ::testing::Values(IntraCase{"mpeg4_plain", "352x288", false, ""},
+                      IntraCase{"mpeg4_partitioned", "352x288", false, "-data_partitioning 1"},
+                      IntraCase{"mpeg4_packets", "352x288", false, "-ps 500"},
+                      IntraCase{"mpeg4_partitioned_packets", "352x288", false, "-data_partitioning 1 -ps 500"},
+                      IntraCase{"mpeg4_mpeg_quant", "352x288", false, "-mpeg_quant 1"},
+                      IntraCase{"mpeg4_odd_size", "200x120", false, "-q:v 2"},
+                      IntraCase{"h263_qcif", "176x144", true, ""},
+                      IntraCase{"h263_cif", "352x288", true, ""},
+                      IntraCase{"h263_cif_gobs", "352x288", true, "-ps 300"}),
+    [](const ::testing::TestParamInfo<IntraCase>& i) { return std::string(i.param.name); });
+
+// The held-back picture comes out with the flush when pictures are delayed.
+TEST(IntraStreamDelay, DelayedOutputFlushesTheLastPicture)
+{
+    const std::vector<uint8_t> stream = MakeStream("delay.m4v", "176x144", 4, "-c:v mpeg4 -g 1 -f m4v");
+    ASSERT_FALSE(stream.empty());
+    const auto ref = FfmpegDecodeLuma(stream, AV_CODEC_ID_MPEG4);
+    OurDecoder dec(176, 144, ConfigHeaders(stream), 0, false);
+    ASSERT_NE(dec.handle(), nullptr);
+    const auto chunks = SplitPictures(stream, false);
+    std::vector<Picture> pics;
+    dec.Decode(chunks[0].data(), uint32_t(chunks[0].size()), &pics);
+    EXPECT_TRUE(pics.empty()); // the first anchor waits for the next one
+    for (size_t i = 1; i < chunks.size(); ++i)
+        dec.Decode(chunks[i].data(), uint32_t(chunks[i].size()), &pics);
+    dec.Decode(nullptr, 0, &pics);
+    ASSERT_EQ(pics.size(), ref.size());
+    for (size_t i = 0; i < pics.size(); ++i)
+        EXPECT_GE(LumaPsnr(pics[i].y, ref[i]), 50.0) << i;
+    // 25 pictures a second: 3600 ticks of 90 kHz after the first.
+    EXPECT_EQ(pics[0].duration, 0u);
+    EXPECT_EQ(pics[1].duration, 3600u);
+    // A second flush gives the same picture again with no duration.
+    std::vector<Picture> again;
+    dec.Decode(nullptr, 0, &again);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].duration, 0u);
+    EXPECT_EQ(again[0].y, pics.back().y);
+}
+
+// A picture whose data stops after its first rows is concealed and reported.
+TEST(IntraStreamLoss, TruncatedPictureIsConcealedAndCounted)
+{
+    const std::vector<uint8_t> stream = MakeStream("cut.m4v", "176x144", 1, "-c:v mpeg4 -g 1 -f m4v");
+    ASSERT_FALSE(stream.empty());
+    OurDecoder dec(176, 144, ConfigHeaders(stream), 0, true);
+    ASSERT_NE(dec.handle(), nullptr);
+    std::vector<Picture> pics;
+    const size_t cut = stream.size() / 3;
+    dec.Decode(stream.data(), uint32_t(cut), &pics);
+    ASSERT_EQ(pics.size(), 1u);
+    EXPECT_GT(pics[0].percent, 0);
+    EXPECT_LT(pics[0].percent, 100);
+    int decoded = 0;
+    for (uint8_t e : pics[0].errorMap) {
+        EXPECT_TRUE(e == 0 || e == 1);
+        decoded += e == 0;
+    }
+    EXPECT_EQ(decoded * 100 / 99, pics[0].percent);
+    EXPECT_EQ(pics[0].errorMap.back(), 1);
+}
+
+}  // namespace
