@@ -2,7 +2,7 @@
 // Drive letters for mounted volumes. The program names places on the card "E:\Event\x.mp4";
 // here the letters D to Y are given to mounted volumes (removable ones first, in a stable
 // order), each with its mount root. VIEWER_DRIVES="E=/path/to/card;G=/other" replaces the
-// table with explicit entries, for tests and the demo card.
+// table with explicit entries, for tests and the demo card; they count as removable.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
