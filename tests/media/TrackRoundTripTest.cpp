@@ -9,9 +9,11 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -115,7 +117,7 @@ TEST_P(RoundTrip, DataTrackReproducesWhatWasWritten)
 
     const char* scratch = std::getenv("VIEWER_TEST_SCRATCH");
     const std::string dir = scratch ? scratch : "/tmp";
-    std::system(("mkdir -p '" + dir + "'").c_str());
+    std::filesystem::create_directories(dir);
     const std::string path = dir + "/" + c.name +
                              (c.container == recgen::Container::Avi ? "_round_trip.avi" : "_round_trip.mp4");
     std::vector<recgen::DataSample> written;
