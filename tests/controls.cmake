@@ -4,3 +4,4 @@ viewer_test(controls_strip_test SOURCES controls/BitmapStripTest.cpp controls/Gu
 viewer_test(controls_skinbutton_test SOURCES controls/SkinButtonTest.cpp controls/GuiTest.h LIBS controls Qt6::Test)
 viewer_test(controls_bitmapbutton_test SOURCES controls/BitmapButtonTest.cpp controls/GuiTest.h LIBS controls Qt6::Test)
 viewer_test(controls_slider_test SOURCES controls/BitSliderTest.cpp controls/GuiTest.h LIBS controls Qt6::Test)
+viewer_test(controls_skin_layout_test SOURCES controls/SkinLayoutTest.cpp controls/GuiTest.h LIBS controls Qt6::Test)
