@@ -24,7 +24,7 @@ namespace intertest {
 inline std::string ScratchDir() {
   const char* s = std::getenv("VIEWER_TEST_SCRATCH");
   std::string dir = s ? s : "/tmp";
-  std::system(("mkdir -p '" + dir + "'").c_str());
+  if (std::system(("mkdir -p '" + dir + "'").c_str()) != 0) return "/tmp";
   return dir;
 }
 

@@ -1,0 +1,168 @@
+// Damaged inter streams: lost video packets and overwritten bytes are
+// concealed, marked in the error map and lower the decoded percentage; the
+// picture is still output and the stream recovers at the next intra picture.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/decoder/InterTestSupport.h"
+
+using namespace intertest;
+
+namespace {
+
+constexpr int kWidth = 352, kHeight = 288;
+constexpr int kMbs = (kWidth / 16) * (kHeight / 16);
+
+struct Packet {
+  size_t offset;  // byte of the resync marker (or of the VOP start code)
+  int firstMb;
+};
+
+// Video packets of a P-VOP chunk of a resync-marker stream: the byte-aligned
+// marker (16 + f_code - 1 zero bits and a 1) and the 9-bit MB number.
+std::vector<Packet> FindPackets(const std::vector<uint8_t>& chunk) {
+  std::vector<Packet> out{{0, 0}};
+  for (size_t i = 4; i + 4 < chunk.size(); ++i) {
+    if (chunk[i] != 0 || chunk[i + 1] != 0 || chunk[i + 2] == 0 || chunk[i + 2] == 1) continue;
+    int z = 0;
+    while (!(chunk[i + 2] & (0x80 >> z))) ++z;
+    const uint32_t bits = (uint32_t(chunk[i + 2]) << 16) | (uint32_t(chunk[i + 3]) << 8) | chunk[i + 4];
+    const int mb = static_cast<int>((bits >> (24 - (z + 1) - 9)) & 0x1FF);
+    if (mb > out.back().firstMb && mb < kMbs) out.push_back({i, mb});
+  }
+  return out;
+}
+
+class InterDamageTest : public ::testing::Test {
+ protected:
+  // One stream and its reference decode serve every test.
+  static void SetUpTestSuite() {
+    const auto stream = Encode("damage", PannedSource(kWidth, kHeight, 60),
+                               "-c:v mpeg4 -q:v 4 -g 30 -ps 400", "m4v");
+    split_ = SplitMpeg4(stream);
+    reference_ = DecodeWithFfmpeg(split_, AV_CODEC_ID_MPEG4);
+  }
+
+  void SetUp() override {
+    ASSERT_EQ(split_.chunks.size(), 60u);
+    ASSERT_EQ(reference_.size(), 60u);
+  }
+
+  // Decodes the chunks in low-delay mode, so picture i is chunk i.
+  std::vector<Picture> DecodeLowDelay(const std::vector<std::vector<uint8_t>>& chunks) {
+    OurDecoder dec(split_.config, 0, 640, 480, 0, 1);
+    EXPECT_TRUE(dec.ok());
+    std::vector<Picture> out;
+    for (const auto& c : chunks) {
+      const size_t before = out.size();
+      dec.Decode(c.data(), c.size(), &out);
+      EXPECT_EQ(out.size(), before + 1) << "a picture is output for every chunk";
+    }
+    return out;
+  }
+
+  static Split split_;
+  static std::vector<Picture> reference_;
+};
+
+Split InterDamageTest::split_;
+std::vector<Picture> InterDamageTest::reference_;
+
+TEST_F(InterDamageTest, LostPacketIsConcealedAndMarked) {
+  const int victim = 5;  // a P-VOP
+  auto chunks = split_.chunks;
+  const auto packets = FindPackets(chunks[victim]);
+  ASSERT_GE(packets.size(), 4u) << "the P-VOP should hold several video packets";
+  const Packet cut = packets[1], next = packets[2];
+  chunks[victim].erase(chunks[victim].begin() + static_cast<long>(cut.offset),
+                       chunks[victim].begin() + static_cast<long>(next.offset));
+
+  const auto got = DecodeLowDelay(chunks);
+  ASSERT_EQ(got.size(), 60u);
+  const Picture& damaged = got[victim];
+  ASSERT_EQ(damaged.codingType, 1);
+  ASSERT_EQ(damaged.errorMap.size(), static_cast<size_t>(kMbs));
+  for (int mb = 0; mb < kMbs; ++mb) {
+    const int want = (mb >= cut.firstMb && mb < next.firstMb) ? 1 : 0;
+    ASSERT_EQ(damaged.errorMap[mb], want) << "MB " << mb;
+  }
+  const int lost = next.firstMb - cut.firstMb;
+  EXPECT_EQ(damaged.percent, (kMbs - lost) * 100 / kMbs);
+  // The concealed MBs are copies of the previous picture, the rest decodes right.
+  EXPECT_GT(LumaPsnr(damaged, reference_[victim]), 20.0);
+  for (int i = 0; i < victim; ++i) EXPECT_EQ(got[i].percent, 100);
+
+  // Inter MBs do not clear the marks; the intra picture at 30 does.
+  EXPECT_LT(got[victim + 1].percent, 100);
+  for (int i = 30; i < 60; ++i) {
+    EXPECT_EQ(got[i].percent, 100) << "picture " << i;
+    EXPECT_GE(LumaPsnr(got[i], reference_[i]), 40.0) << "picture " << i;
+  }
+}
+
+TEST_F(InterDamageTest, OverwrittenBytesAndTruncationLowerThePercentage) {
+  auto chunks = split_.chunks;
+  // Zero bytes in mid-packet of P-VOP 8; P-VOP 12 loses its second half.
+  {
+    auto& c = chunks[8];
+    const auto packets = FindPackets(c);
+    ASSERT_GE(packets.size(), 3u);
+    const size_t at = packets[1].offset + (packets[2].offset - packets[1].offset) / 2;
+    for (size_t i = at; i < at + 6 && i < c.size(); ++i) c[i] = 0;
+  }
+  chunks[12].resize(chunks[12].size() / 2);
+  const auto got = DecodeLowDelay(chunks);
+  ASSERT_EQ(got.size(), 60u);
+
+  const auto packets8 = FindPackets(split_.chunks[8]);
+  EXPECT_LT(got[8].percent, 100);
+  for (int mb = 0; mb < packets8[1].firstMb; ++mb) EXPECT_EQ(got[8].errorMap[mb], 0) << mb;
+  int marked = 0;
+  for (int mb = packets8[1].firstMb; mb < packets8[2].firstMb; ++mb) marked += got[8].errorMap[mb] == 1;
+  EXPECT_GT(marked, 0);
+
+  EXPECT_LT(got[12].percent, 75);
+  EXPECT_GT(got[12].percent, 10);
+  EXPECT_EQ(got[12].errorMap[kMbs - 1], 1);
+  for (int i = 30; i < 60; ++i) EXPECT_EQ(got[i].percent, 100) << "picture " << i;
+}
+
+TEST_F(InterDamageTest, StreamStartingWithAPVopHasNothingDecoded) {
+  std::vector<std::vector<uint8_t>> chunks(split_.chunks.begin() + 1, split_.chunks.begin() + 31);
+  const auto got = DecodeLowDelay(chunks);
+  ASSERT_EQ(got.size(), 30u);
+  // Nothing is genuine but intra MBs: the rest stays 255 (never decoded).
+  int genuine = 0, never = 0;
+  for (int mb = 0; mb < kMbs; ++mb) {
+    genuine += got[0].errorMap[mb] == 0;
+    never += got[0].errorMap[mb] == 255;
+  }
+  EXPECT_EQ(genuine + never, kMbs);
+  EXPECT_GT(never, kMbs / 2);
+  EXPECT_EQ(got[0].percent, genuine * 100 / kMbs);
+  EXPECT_EQ(got.back().percent, 100);  // the intra picture at 30
+}
+
+TEST_F(InterDamageTest, LossInABVopLeavesTheErrorMapAlone) {
+  const auto stream = Encode("damage_b", PannedSource(kWidth, kHeight, 20),
+                             "-c:v mpeg4 -q:v 4 -g 30 -bf 1 -ps 400", "m4v");
+  auto split = SplitMpeg4(stream);
+  ASSERT_GE(split.chunks.size(), 20u);
+  // Chunks run I P B P B ...: chunk 2 is a B-VOP; cut it in half.
+  split.chunks[2].resize(split.chunks[2].size() / 2);
+  OurDecoder dec(split.config, 0);
+  std::vector<Picture> out;
+  for (const auto& c : split.chunks) dec.Decode(c.data(), c.size(), &out);
+  dec.Decode(nullptr, 0, &out);
+  ASSERT_EQ(out.size(), split.chunks.size());
+  ASSERT_EQ(out[1].codingType, 2);
+  EXPECT_LT(out[1].percent, 100);
+  for (uint8_t e : out[1].errorMap) EXPECT_EQ(e, 0);
+  // The next B-VOP decodes whole: the loss did not touch the anchor's MB types.
+  ASSERT_EQ(out[3].codingType, 2);
+  EXPECT_EQ(out[3].percent, 100);
+}
+
+}  // namespace
