@@ -2,6 +2,7 @@
 // A child frame window that holds one video pane and clips it while it is zoomed. It is black
 // where the pane does not cover it, swallows Enter and Escape so no key closes it, and keeps
 // the scroll bars of its template (hidden by the main dialog).
+#include "media/DShowPlayer.h"
 #include "views/VideoPane.h"
 
 #include <QDialog>
@@ -42,6 +43,9 @@ public:
     // Set by the main dialog's swap-view command: the pane starts again at level 1.
     void SetPaneChanged();
     bool m_bPaneChanged = false;
+
+    // The frame's own player renders nothing: the main dialog's player draws into the pane.
+    CDShowPlayer m_player;
 
     void ShowScrollBar(int bar, bool show);
     void SetScrollRange(int bar, int minPos, int maxPos);

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -21,6 +22,19 @@ void CVideoPane::PresentFrame(std::shared_ptr<const VideoFrame> frame)
 {
     m_frame = std::move(frame);
     update();
+}
+
+void CVideoPane::SetVideoPosition(const VideoRect& destination)
+{
+    m_rcDestination = QRect(destination.x, destination.y, destination.width, destination.height);
+    // A destination of the whole pane keeps following the pane as it is zoomed or resized.
+    m_bFillClient = m_rcDestination == rect();
+    update();
+}
+
+QRect CVideoPane::VideoDestination() const
+{
+    return m_bFillClient ? rect() : m_rcDestination;
 }
 
 void CVideoPane::SetZoomLevel(int level)
@@ -144,14 +158,18 @@ void CVideoPane::paintEvent(QPaintEvent*)
     const std::shared_ptr<const VideoFrame> frame = m_frame;
     const bool usable = frame && frame->width > 0 && frame->height > 0 && frame->stride >= frame->width * 4 &&
                         frame->pixels.size() >= std::size_t(frame->stride) * std::size_t(frame->height);
-    if (!usable) {
+    const QRect destination = VideoDestination();
+    if (!usable || destination.isEmpty()) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
+    // Black around the video where the destination leaves room.
+    const QRegion around = QRegion(rect()).subtracted(QRegion(destination));
+    for (const QRect& r : around) painter.fillRect(r, Qt::black);
     // BGRx bytes are QImage's RGB32 on a little-endian machine; the frame outlives the painter.
     const QImage image(frame->pixels.data(), frame->width, frame->height, frame->stride, QImage::Format_RGB32);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), image);
+    painter.drawImage(destination, image);
 }
 
 void CVideoPane::mousePressEvent(QMouseEvent* event)

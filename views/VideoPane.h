@@ -52,6 +52,10 @@ public:
     int ClientWidth() const override { return width(); }
     int ClientHeight() const override { return height(); }
     void Repaint() override { update(); }
+    // The player's destination rectangle; the video fills the whole pane until it is set, and
+    // again whenever it is set to the whole pane.
+    void SetVideoPosition(const VideoRect& destination) override;
+    QRect VideoDestination() const;
 
     // The handlers, callable directly (the zoom buttons and the screen-mode switch call the
     // wheel handler with their own flags, delta and point).
@@ -88,4 +92,6 @@ protected:
     QPoint m_ptPress;
     bool m_bCapture = false;
     std::shared_ptr<const VideoFrame> m_frame;
+    QRect m_rcDestination;
+    bool m_bFillClient = true;
 };

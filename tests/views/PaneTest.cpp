@@ -1,6 +1,8 @@
 // Video panes inside their frame windows: wheel zoom around the cursor, the level limits, the
 // gates on the list and the player, dragging, double click, the frames' keys and scrolling, and
 // the frame a pane draws.
+#include "media/DShowPlayer.h"
+#include "tools/recgen/RecordingGenerator.h"
 #include "views/RearViewDlg.h"
 #include "views/ZoomDlg.h"
 
@@ -13,7 +15,9 @@
 #include <QSpontaneKeyEvent>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -487,6 +491,97 @@ TEST_F(Panes, ThePaneDrawsTheLatestFrameOverItsRectangle)
     bad->pixels.resize(100);
     front()->PresentFrame(bad);
     EXPECT_EQ(front()->grab().toImage().pixelColor(10, 10), QColor(Qt::black));
+}
+
+TEST_F(Panes, TheVideoFillsTheDestinationThePlayerGives)
+{
+    front()->PresentFrame(QuarterFrame(320, 240));
+    front()->SetVideoPosition(VideoRect{0, 0, 320, 180});
+    QImage shot = front()->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(80, 45), QColor(255, 0, 0));
+    EXPECT_EQ(shot.pixelColor(240, 135), QColor(255, 255, 255));
+    EXPECT_EQ(shot.pixelColor(480, 270), QColor(Qt::black));
+
+    // The whole pane as destination follows the pane when it grows.
+    front()->SetVideoPosition(VideoRect{0, 0, 640, 360});
+    front()->OnMouseWheel(0, 120, ScreenPoint(zoom, 0, 0));
+    EXPECT_EQ(front()->VideoDestination(), QRect(0, 0, 960, 540));
+    shot = front()->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(720, 405), QColor(255, 255, 255));
+}
+
+// Mean difference per channel between two pictures of one size.
+double MeanDifference(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row);
+            const QRgb q = y.pixel(col, row);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * x.width() * x.height());
+}
+
+QImage FrameImage(const std::shared_ptr<const VideoFrame>& f)
+{
+    return QImage(f->pixels.data(), f->width, f->height, f->stride, QImage::Format_RGB32).copy();
+}
+
+TEST_F(Panes, TheMainPlayerDrawsARecordingIntoBothPanes)
+{
+    const char* scratch = std::getenv("VIEWER_TEST_SCRATCH");
+    const QString dir = QString::fromUtf8(scratch ? scratch : "/tmp/views_panes_scratch");
+    QDir().mkpath(dir);
+    const std::string path = (dir + QStringLiteral("/panes.mp4")).toStdString();
+    recgen::RecordingSpec spec;
+    spec.durationMs = 2000;
+    spec.fps = 10;
+    spec.videoTracks = 2;
+    spec.rearWidth = 160;
+    spec.rearHeight = 120;
+    spec.audio = recgen::AudioCodec::None;
+    std::string error;
+    ASSERT_TRUE(recgen::WriteRecording(path, spec, nullptr, &error)) << error;
+
+    CDShowPlayer player;
+    CTvrVideoRearView* back = rear->GetVideoView();
+    player.Init(2, front(), back);
+    for (CVideoPane* pane : {static_cast<CVideoPane*>(front()), static_cast<CVideoPane*>(back)}) {
+        pane->playerState = [&player] { return int(player.GetState()); };
+        pane->updateVideoPosition = [&player] { player.UpdateVideoPosition(1); };
+    }
+    ASSERT_EQ(player.OpenFile(QString::fromStdString(path)), 1);
+
+    // Opened but stopped: the wheel does nothing.
+    EXPECT_FALSE(front()->OnMouseWheel(0, 120, ScreenPoint(zoom, 320, 180)));
+
+    ASSERT_EQ(player.Pause(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return front()->CurrentFrame() && back->CurrentFrame(); }, 10000));
+    const std::shared_ptr<const VideoFrame> frontFrame = front()->CurrentFrame();
+    const std::shared_ptr<const VideoFrame> rearFrame = back->CurrentFrame();
+    EXPECT_EQ(frontFrame->width, 320);
+    EXPECT_EQ(rearFrame->width, 160);
+
+    // Each pane shows its own picture stretched over its rectangle.
+    const QImage frontShot = front()->grab().toImage();
+    EXPECT_LT(MeanDifference(frontShot, FrameImage(frontFrame).scaled(640, 360, Qt::IgnoreAspectRatio,
+                                                                     Qt::SmoothTransformation)), 8.0);
+    const QImage rearShot = back->grab().toImage();
+    EXPECT_LT(MeanDifference(rearShot, FrameImage(rearFrame).scaled(320, 240, Qt::IgnoreAspectRatio,
+                                                                   Qt::SmoothTransformation)), 8.0);
+
+    // Paused, the wheel zooms, and the player fits the video to the grown pane.
+    EXPECT_TRUE(front()->OnMouseWheel(0, 120, ScreenPoint(zoom, 160, 90)));
+    EXPECT_EQ(front()->VideoDestination(), QRect(QPoint(0, 0), front()->size()));
+    SaveArtefact(main->grab(QRect(0, 0, 1020, 300)).toImage(), QStringLiteral("panes_playing.png"));
+    SaveArtefact(zoom->grab().toImage(), QStringLiteral("pane_video_zoomed.png"));
+
+    player.Stop();
+    EXPECT_FALSE(front()->OnMouseWheel(0, 120, ScreenPoint(zoom, 320, 180)));
+    player.Close();
 }
 
 }  // namespace
