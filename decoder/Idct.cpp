@@ -13,6 +13,12 @@ constexpr int W5 = 1609;
 constexpr int W6 = 1108;
 constexpr int W7 = 565;
 
+// (181 v + 128) >> 8, in 64 bits: damaged coefficients may reach any 16-bit value.
+inline int Mul181(int v)
+{
+    return int((int64_t(v) * 181 + 128) >> 8);
+}
+
 // First pass on column c: the reference row formula (results >> 8).
 inline void ColumnFull(int16_t* b)
 {
@@ -43,8 +49,8 @@ inline void ColumnFull(int16_t* b)
     x8 -= x3;
     x3 = x0 + x2;
     x0 -= x2;
-    x2 = (181 * (x4 + x5) + 128) >> 8;
-    x4 = (181 * (x4 - x5) + 128) >> 8;
+    x2 = Mul181(x4 + x5);
+    x4 = Mul181(x4 - x5);
     b[0] = int16_t((x7 + x1) >> 8);
     b[8] = int16_t((x3 + x2) >> 8);
     b[16] = int16_t((x0 + x4) >> 8);
@@ -76,8 +82,8 @@ inline void ColumnThree(int16_t* b)
     const int x8 = x0 - x3;
     const int x3b = x0 + x2;
     const int x0b = x0 - x2;
-    const int x2b = (181 * (x4d + x5d) + 128) >> 8;
-    x4 = (181 * (x4d - x5d) + 128) >> 8;
+    const int x2b = Mul181(x4d + x5d);
+    x4 = Mul181(x4d - x5d);
     b[0] = int16_t((x7 + x1) >> 8);
     b[8] = int16_t((x3b + x2b) >> 8);
     b[16] = int16_t((x0b + x4) >> 8);
@@ -118,8 +124,8 @@ inline void RowFull(int16_t* b)
     x8 -= x3;
     x3 = x0 + x2;
     x0 -= x2;
-    x2 = (181 * (x4 + x5) + 128) >> 8;
-    x4 = (181 * (x4 - x5) + 128) >> 8;
+    x2 = Mul181(x4 + x5);
+    x4 = Mul181(x4 - x5);
     b[0] = int16_t((x7 + x1) >> 14);
     b[1] = int16_t((x3 + x2) >> 14);
     b[2] = int16_t((x0 + x4) >> 14);
@@ -149,8 +155,8 @@ inline void RowThree(int16_t* b)
     const int x8 = x0 - x3;
     const int x3b = x0 + x2;
     const int x0b = x0 - x2;
-    const int x2b = (181 * (x4 + x5) + 128) >> 8;
-    const int x4b = (181 * (x4 - x5) + 128) >> 8;
+    const int x2b = Mul181(x4 + x5);
+    const int x4b = Mul181(x4 - x5);
     b[0] = int16_t((x7 + x1) >> 14);
     b[1] = int16_t((x3b + x2b) >> 14);
     b[2] = int16_t((x0b + x4b) >> 14);

@@ -7,3 +7,4 @@ viewer_test(decoder_inter_pixel_test SOURCES decoder/InterPixelTest.cpp LIBS dec
 viewer_test(decoder_inter_test SOURCES decoder/InterStreamTest.cpp LIBS decoder PkgConfig::FFMPEG)
 viewer_test(decoder_inter_damage_test SOURCES decoder/InterDamageTest.cpp LIBS decoder PkgConfig::FFMPEG)
 viewer_test(decoder_mutated_test SOURCES decoder/MutatedStreamTest.cpp LIBS decoder)
+viewer_test(decoder_inter_mutated_test SOURCES decoder/InterMutatedTest.cpp LIBS decoder PkgConfig::FFMPEG)
