@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <random>
 #include <sys/resource.h>
 
 namespace {
@@ -138,6 +139,31 @@ TEST(CardFiles, FailedRenameKeepsWhatIsThere)
     EXPECT_TRUE(QFileInfo(card.SetupPath() + QStringLiteral("/inner")).isDir());
     EXPECT_TRUE(card.Strays().isEmpty());
     EXPECT_EQ(WriteSetupFile("Q:", WithLanguage(1)), CardWriteStatus::NoDrive);
+}
+
+TEST(CardFiles, AnyBytesOfAnyLengthReadSafely)
+{
+    CardTree card("any_bytes");
+    std::mt19937 rng(11);
+    for (int length : {0, 1, 2, 3, 65, 66, 77, 78, 79, 199, 200, 201, 4096}) {
+        SCOPED_TRACE(length);
+        QByteArray bytes(length, '\0');
+        for (char& c : bytes) c = static_cast<char>(rng());
+        if (length >= 3) bytes.replace(0, 3, "ZQX");
+        card.WriteSetup(bytes);
+        card.WriteFactory(bytes);
+        SetupRecord r;
+        EXPECT_EQ(ReadSetupFile("E:", &r), length < 200 ? CardReadStatus::Short : CardReadStatus::Ok);
+        DeviceFactoryRecord f;
+        EXPECT_EQ(ReadFactoryFile("E:", kFactoryRecordSize, &f), length < 78 ? CardReadStatus::Short : CardReadStatus::Ok);
+        int language = 7;
+        LoadLanguageFromCard(-1, &language, nullptr);
+        if (length >= 200) {
+            EXPECT_EQ(language, static_cast<std::uint8_t>(bytes[138]) | (static_cast<std::uint8_t>(bytes[139]) << 8));
+        } else {
+            EXPECT_EQ(language, 7);
+        }
+    }
 }
 
 // ---- language and speed unit

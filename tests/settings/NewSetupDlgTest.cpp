@@ -162,6 +162,91 @@ TEST_F(Editor, LaidOutFromItsTemplateInDialogUnits)
     }
 }
 
+// ---- captions of every page
+
+QString CaptionOf(QWidget* w)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+    return QStringLiteral("<no caption>");
+}
+
+struct PageTexts {
+    int page;                                      // index in the fixed order
+    std::vector<std::pair<int, const char*>> captions;
+    std::vector<const char*> unnamed;              // texts of controls without an id
+    std::vector<int> hidden;                       // controls that the page keeps hidden
+};
+
+TEST_F(Editor, EveryPageCarriesItsCaptions)
+{
+    const PageTexts pages[] = {
+        {0, {{1219, "승용차"}, {1220, "경차"}, {1221, "SUV"}, {1222, "RV"}, {1223, "버스"}, {1224, "트럭"},
+             {1225, "좌측"}, {1226, "중앙"}, {1227, "우측"}}, {}, {}},
+        {5, {{1259, "Sedan"}, {1271, "Compact Car"}, {1272, "SUV"}, {1273, "RV"}, {1274, "Bus"}, {1275, "Truck"},
+             {1276, "Left"}, {1277, "Center"}, {1278, "Right"}}, {}, {}},
+        {9, {{1390, "乗用車"}, {1391, "コンパクトカー"}, {1392, "SUV"}, {1393, "ミニバン"}, {1394, "バス"},
+             {1395, "トラック"}, {1396, "左側"}, {1397, "中央"}, {1398, "右側"}, {1402, "取付状況"}}, {}, {}},
+        {1, {{1231, "전방추돌경보"}, {1232, "차선이탈경보"}, {1233, "차량출발안내"}, {1235, "민감"}, {1236, "보통"},
+             {1237, "둔감"}}, {}, {}},
+        {6, {{1281, "FCW"}, {1282, "LDW"}, {1283, "Beep & Watch"}, {1291, "HMW"}, {1288, "Sensitive"},
+             {1289, "Normal"}, {1290, "Insensitive"}}, {}, {}},
+        {10, {{1380, "前方衝突警戒"}, {1381, "車線逸脱警戒"}, {1382, "前車発進お知らせ"}, {1390, "車間距離情報"},
+              {1385, "高"}, {1386, "中"}, {1387, "低"}, {1402, "アラーム感度"}, {1403, "アラーム感度（左）"},
+              {1404, "アラーム感度（右）"}, {1405, "前方衝突警戒"}, {1406, "車線逸脱警戒"}}, {}, {}},
+        {2, {{1239, "연속저장"}, {1240, "음성저장"}, {1241, "민감"}, {1242, "보통"}, {1243, "둔감"}, {1244, "민감"},
+             {1245, "보통"}, {1246, "둔감"}, {1197, "FULL HD"}, {1198, "HD"}, {1199, "VGA"}}, {"방전방지전압"}, {}},
+        {7, {{1291, "Continuous Recording"}, {1292, "Voice Recording"}, {1297, "Sensitive"}, {1298, "Normal"},
+             {1299, "Insensitive"}, {1300, "FULL HD"}, {1301, "HD"}, {1302, "VGA"}, {1409, "Impact level for G sensor"}},
+         {}, {1244, 1245, 1246, 1339}},
+        {11, {{1362, "常時録画自動スタート"}, {1363, "音声記録"}, {1365, "高"}, {1366, "中"}, {1367, "低"},
+              {1371, "最高画質 (1080p)"}, {1372, "高画質 (720p)"}, {1373, "標準画質 (480p)"}, {1402, "駐車監視モード設定"},
+              {1403, "衝撃検知レベル"}, {1404, "作動停止電圧"}, {1405, "変化レベル"}, {1409, "Gセンサー衝撃検知レベル微調整"},
+              {1412, "基本設定"}, {1414, "X (前後)"}, {1415, "Y (左右)"}, {1416, "Z (上下)"}},
+         {}, {1244, 1245, 1246, 1339, 1402, 1404}},
+        {3, {{1217, "블랙박스저장"}, {1218, "전방추돌경보"}, {1219, "차선이탈경보"}, {1220, "차량출발안내"}, {1248, "전방"},
+             {1249, "후방"}, {1250, "PIP"}, {1251, "항상켜짐"}, {1192, "30초후꺼짐"}, {1136, "속도"}, {1137, "스마트기능"},
+             {1138, "지평선"}, {1193, "km/h"}, {1194, "mph"}, {1213, "日本語"}, {1214, "English"}, {1215, "한국어"},
+             {1216, "중국어"}, {1221, "스페인어"}, {1222, "러시아어"}},
+         {"스피커 :", "마이크 :"}, {1216, 1221, 1222}},
+        {8, {{1305, "Event Record"}, {1306, "FCW"}, {1307, "LDW"}, {1308, "Beep && Watch"}, {1309, "Front"},
+             {1310, "Rear"}, {1311, "PIP"}, {1312, "Always On"}, {1313, "30sec On"}, {1314, "Speed"}, {1315, "Smart Car"},
+             {1316, "Horizon"}, {1317, "km/h"}, {1318, "mph"}, {1319, "日本語"}, {1320, "English"}, {1321, "한국어"}},
+         {"Speaker :", "Mic :"}, {1321, 1322, 1323, 1324}},
+        {12, {{1342, "イベント録画"}, {1343, "前方衝突警戒"}, {1344, "車線逸脱警戒"}, {1345, "前車発進お知らせ"},
+              {1346, "前方"}, {1347, "後方"}, {1348, "PIP"}, {1349, "OFF(消灯なし)"}, {1350, "30秒"}, {1351, "速度"},
+              {1352, "運転支援"}, {1353, "水平ライン"}, {1354, "km/h"}, {1355, "mph"}, {1356, "日本語"}, {1357, "English"},
+              {1402, "スピーカー :"}, {1403, "音声アラーム"}, {1404, "画面設定"}, {1405, "画面選択"}, {1406, "画面表示"},
+              {1411, "マイク :"}, {1413, "システム設定"}, {1417, "速度単位"}},
+         {}, {1358, 1359, 1360, 1361}},
+        {4, {}, {"GMT+"}, {}},
+    };
+    CardTree card("editor_captions");
+    card.WriteSetup(DistinctRecord());
+    BoxRecorder boxes;
+    auto dlg = OpenEditor(1);
+    for (const PageTexts& p : pages) {
+        CSetupPage* page = dlg->Page(p.page);
+        SCOPED_TRACE(page->metaObject()->className());
+        for (const auto& [id, text] : p.captions) {
+            QWidget* w = page->Control(id);
+            ASSERT_NE(w, nullptr) << id;
+            EXPECT_EQ(CaptionOf(w), QString::fromUtf8(text)) << id;
+        }
+        for (const char* text : p.unnamed) {
+            bool found = false;
+            for (QWidget* w : page->findChildren<QWidget*>()) found = found || CaptionOf(w) == QString::fromUtf8(text);
+            EXPECT_TRUE(found) << text;
+        }
+        for (int id : p.hidden) {
+            ASSERT_NE(page->Control(id), nullptr) << id;
+            EXPECT_TRUE(page->Control(id)->isHidden()) << id;
+        }
+    }
+    dlg->close();
+}
+
 // ---- edits on each page family
 
 struct EditCase {
