@@ -8,3 +8,15 @@ viewer_test(decoder_inter_test SOURCES decoder/InterStreamTest.cpp LIBS decoder 
 viewer_test(decoder_inter_damage_test SOURCES decoder/InterDamageTest.cpp LIBS decoder PkgConfig::FFMPEG)
 viewer_test(decoder_mutated_test SOURCES decoder/MutatedStreamTest.cpp LIBS decoder)
 viewer_test(decoder_inter_mutated_test SOURCES decoder/InterMutatedTest.cpp LIBS decoder PkgConfig::FFMPEG)
+
+# Coverage-guided fuzzing of the decoder's entry points, only with clang
+# (libFuzzer). The smoke run keeps it building and working; run the target
+# by hand with a corpus folder for a real session.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  get_target_property(decoder_fuzz_sources decoder SOURCES)
+  add_executable(decoder_fuzzer decoder/DecoderFuzzer.cpp ${decoder_fuzz_sources})
+  target_include_directories(decoder_fuzzer PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(decoder_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(decoder_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+  add_test(NAME decoder_fuzzer_smoke COMMAND decoder_fuzzer -runs=3000 -seed=1)
+endif()

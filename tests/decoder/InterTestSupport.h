@@ -105,12 +105,14 @@ class OurDecoder {
     cfg_.iIsShortHdrMode = shortHeader;
     cfg_.bDeblocking = deblock;
     cfg_.bLowDelay = lowDelay;
+    // Each plane on its own, no larger than the decoder may use (plus room
+    // to raise its address to a multiple of 16), so a sanitizer sees overruns.
     const size_t luma = static_cast<size_t>(maxW) * maxH;
     for (int i = 0; i < kBuffers; ++i) {
-      planes_[i].assign(luma * 3 / 2 + 64, 0);
-      bufs_[i].pY = planes_[i].data();
-      bufs_[i].pU = planes_[i].data() + luma + 16;
-      bufs_[i].pV = planes_[i].data() + luma + luma / 4 + 32;
+      for (int p = 0; p < 3; ++p) planes_[i][p].assign((p == 0 ? luma : luma / 4) + 15, 0);
+      bufs_[i].pY = planes_[i][0].data();
+      bufs_[i].pU = planes_[i][1].data();
+      bufs_[i].pV = planes_[i][2].data();
     }
     param_.pStreamConfig = &cfg_;
     param_.pFrameBuffers = bufs_;
@@ -131,16 +133,17 @@ class OurDecoder {
 
   bool ok() const { return inst_ != nullptr; }
 
-  // Decodes one chunk; appends the picture it returns, if any.
-  void Decode(const uint8_t* data, size_t len, std::vector<Picture>* out, int endOfFrame = 1,
+  // Decodes one chunk; appends the picture it returns, if any. Returns the
+  // bytes the decoder consumed.
+  uint32_t Decode(const uint8_t* data, size_t len, std::vector<Picture>* out, int endOfFrame = 1,
               int reset = 0) {
     int zero = 0;
     DEC_INPUT in{&zero, data, static_cast<uint32_t>(len), endOfFrame, -1, reset};
     DEC_FRAME_RESULT res{-1, 0};
     DEC_OUTPUT o{};
     o.pResult = &res;
-    DEC_Decode(inst_, &in, &o);
-    if (!o.pY || res.iCodingType < 0) return;
+    const uint32_t used = DEC_Decode(inst_, &in, &o);
+    if (!o.pY || res.iCodingType < 0) return used;
     Picture p;
     p.codingType = res.iCodingType;
     p.percent = o.uPercentDecoded;
@@ -153,6 +156,7 @@ class OurDecoder {
     const int mbs = ((p.width + 15) / 16) * ((p.height + 15) / 16);
     if (o.pErrorMap) p.errorMap.assign(o.pErrorMap, o.pErrorMap + mbs);
     out->push_back(std::move(p));
+    return used;
   }
 
   std::vector<Picture> DecodeAll(const std::vector<std::vector<uint8_t>>& chunks) {
@@ -167,7 +171,7 @@ class OurDecoder {
   std::vector<uint8_t> config_;
   DEC_STREAM_CONFIG cfg_{};
   DEC_FRAME_BUF bufs_[kBuffers]{};
-  std::vector<uint8_t> planes_[kBuffers];
+  std::vector<uint8_t> planes_[kBuffers][3];
   std::vector<uint8_t> mem_[4];
   DEC_PARAM param_{};
   void* inst_ = nullptr;
