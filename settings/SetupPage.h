@@ -3,14 +3,14 @@
 // a lookup from control id to widget, and a pointer to the editor's working record.
 #include "settings/SetupRecord.h"
 
+#include <QAbstractButton>
+#include <QLineEdit>
 #include <QWidget>
 #include <map>
 #include <vector>
 
-class QAbstractButton;
 class QButtonGroup;
 class QComboBox;
-class QLineEdit;
 class QSlider;
 
 enum class DlgKind { Group, Static, Radio, Check, Edit, ReadOnlyEdit, Combo, Trackbar };
@@ -63,6 +63,7 @@ protected:
     void ReadInt(int id, int* value) const;
     void SetEditDouble(int id, double value);
     void SetEditInt(int id, int value);
+    // Handlers run on the user's clicks and typing only, never when the bind fills a control.
     template <class F> void OnClicked(int id, F f);
     template <class F> void OnEdited(int id, F f);
 
@@ -77,12 +78,10 @@ private:
     bool m_bCreated = false;
 };
 
-// Toggles as the pages do: the installation-era rule (1 -> 0, else 1) or non-zero -> 0, 0 -> 1.
+// The two ways the pages toggle a boolean word: 1 -> 0 and anything else -> 1 (recording and
+// system pages), or non-zero -> 0 and 0 -> 1 (driver-assistance page).
 std::uint16_t ToggleOneZero(std::uint16_t w);
 std::uint16_t ToggleNonZero(std::uint16_t w);
-
-#include <QAbstractButton>
-#include <QLineEdit>
 
 template <class F> void CSetupPage::OnClicked(int id, F f)
 {
