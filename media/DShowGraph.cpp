@@ -273,10 +273,17 @@ HRESULT CDShowGraph::ConnectFilters(GstElement* from, GstElement* to)
         gst_bin_add(GST_BIN(m_pGraphBuilder), queue);
         GstElement* last = queue;
         GstElement* fix = nullptr;
-        if (pins[i].codec == StreamCodec::H264 && m_pSource->IsAvi()) {
+        // AVI does not say how H.264 and AAC are framed: one picture a chunk as a byte
+        // stream, and raw AAC frames (the decoder set-up comes in the stream format chunk).
+        const char* framing = nullptr;
+        if (m_pSource->IsAvi() && pins[i].codec == StreamCodec::H264)
+            framing = "video/x-h264,stream-format=byte-stream,alignment=au";
+        else if (m_pSource->IsAvi() && pins[i].codec == StreamCodec::Aac)
+            framing = "audio/mpeg,stream-format=raw";
+        if (framing) {
             fix = gst_element_factory_make("capssetter", (pins[i].name + " Format").c_str());
             if (fix) {
-                GstCaps* caps = gst_caps_from_string("video/x-h264,stream-format=byte-stream,alignment=au");
+                GstCaps* caps = gst_caps_from_string(framing);
                 g_object_set(fix, "caps", caps, nullptr);
                 gst_caps_unref(caps);
                 gst_bin_add(GST_BIN(m_pGraphBuilder), fix);

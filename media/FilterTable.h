@@ -1,7 +1,12 @@
 #pragma once
 // The filters the graph is built from, by class id, and the GStreamer element
 // factories that stand in for each of them.
+#include "platform/ComResult.h"
+
 #include <cstddef>
+
+// Answer of the source filter's data-sample read after the last sample.
+constexpr HRESULT kDataSampleEnd = 38;
 
 enum class FilterClass {
     Source,          // stream-parse source (our bin of filesrc and the container's demuxer)

@@ -31,10 +31,11 @@ StreamCodec CodecOf(const AVCodecParameters* par)
     }
 }
 
+// MP4 tags the data track "gpmd"; AVI keeps no format for it at all.
 bool IsDataStream(const AVStream* st)
 {
-    return st->codecpar->codec_type == AVMEDIA_TYPE_DATA ||
-           st->codecpar->codec_tag == MKTAG('g', 'p', 'm', 'd');
+    const AVMediaType t = st->codecpar->codec_type;
+    return t == AVMEDIA_TYPE_DATA || t == AVMEDIA_TYPE_UNKNOWN || st->codecpar->codec_tag == MKTAG('g', 'p', 'm', 'd');
 }
 
 struct FormatCloser {
@@ -47,6 +48,60 @@ FormatPtr OpenFormat(const std::string& path)
     AVFormatContext* ctx = nullptr;
     if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return nullptr;
     return FormatPtr(ctx);
+}
+
+std::uint32_t Le32(const unsigned char* p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// File offsets of the stream-list chunks ("LIST" .. "strl") of an AVI's header that
+// describe neither video nor audio and come after every one that does.
+std::vector<std::uint64_t> FindTrailingDataLists(const std::string& path)
+{
+    std::vector<std::uint64_t> found;
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly)) return found;
+    const QByteArray head = f.read(1 << 20);
+    const auto* d = reinterpret_cast<const unsigned char*>(head.constData());
+    const std::size_t n = static_cast<std::size_t>(head.size());
+    if (n < 24 || std::memcmp(d, "RIFF", 4) || std::memcmp(d + 8, "AVI ", 4)) return found;
+    // The header list first.
+    std::size_t at = 12;
+    if (std::memcmp(d + at, "LIST", 4) || std::memcmp(d + at + 8, "hdrl", 4)) return found;
+    const std::size_t hdrlEnd = std::min<std::size_t>(n, at + 8 + Le32(d + at + 4));
+    at += 12;
+    while (at + 12 <= hdrlEnd) {
+        const std::uint32_t size = Le32(d + at + 4);
+        if (!std::memcmp(d + at, "LIST", 4) && !std::memcmp(d + at + 8, "strl", 4)) {
+            bool av = false;
+            if (at + 24 <= n && !std::memcmp(d + at + 12, "strh", 4))
+                av = !std::memcmp(d + at + 20, "vids", 4) || !std::memcmp(d + at + 20, "auds", 4);
+            if (av) found.clear();
+            else found.push_back(at);
+        }
+        at += 8 + size + (size & 1);
+    }
+    return found;
+}
+
+// Pull probe on the file source: rewrites the hidden lists' "LIST" as "JUNK".
+GstPadProbeReturn HideAviLists(GstPad*, GstPadProbeInfo* info, gpointer hidden)
+{
+    const auto& lists = *static_cast<const std::vector<std::uint64_t>*>(hidden);
+    GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (!buf || GST_BUFFER_OFFSET(buf) == GST_BUFFER_OFFSET_NONE) return GST_PAD_PROBE_OK;
+    const std::uint64_t start = GST_BUFFER_OFFSET(buf);
+    const std::uint64_t end = start + gst_buffer_get_size(buf);
+    for (std::uint64_t at : lists) {
+        if (at + 4 <= start || at >= end) continue;
+        buf = gst_buffer_make_writable(buf);
+        for (std::uint64_t i = 0; i < 4; ++i)
+            if (at + i >= start && at + i < end)
+                gst_buffer_fill(buf, static_cast<gsize>(at + i - start), &"JUNK"[i], 1);
+        GST_PAD_PROBE_INFO_DATA(info) = buf;
+    }
+    return GST_PAD_PROBE_OK;
 }
 
 }  // namespace
@@ -162,6 +217,8 @@ HRESULT HVStreamParseFilter::Load(const QString& path)
         pin.codec = CodecOf(st->codecpar);
         m_pins.push_back(pin);
     }
+    // Neither pictures nor sound: not a recording.
+    if (m_pins.empty()) return E_FAIL;
     if (fmt->duration > 0) m_llProbedDuration = fmt->duration * 10;  // microseconds to 100 ns
 
     GstElement* src = gst_element_factory_make("filesrc", "File Source");
@@ -175,6 +232,18 @@ HRESULT HVStreamParseFilter::Load(const QString& path)
     g_object_set(src, "location", m_path.c_str(), nullptr);
     gst_bin_add_many(GST_BIN(m_bin), src, demux, nullptr);
     gst_element_link(src, demux);
+    if (m_bAvi) {
+        // avidemux stops the whole file at the first chunk of a track it made no pad for
+        // (the data track has no stream format). Trailing such tracks are shown to it as
+        // JUNK: their chunks then belong to no stream and are skipped.
+        m_aviHidden = FindTrailingDataLists(m_path);
+        if (!m_aviHidden.empty()) {
+            GstPad* srcPad = gst_element_get_static_pad(src, "src");
+            gst_pad_add_probe(srcPad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_PULL),
+                              &HideAviLists, &m_aviHidden, nullptr);
+            gst_object_unref(srcPad);
+        }
+    }
     m_demux = GST_ELEMENT(gst_object_ref(demux));
     g_signal_connect(demux, "pad-added", G_CALLBACK(&HVStreamParseFilter::OnPadAdded), this);
 
@@ -185,6 +254,7 @@ HRESULT HVStreamParseFilter::Load(const QString& path)
     }
     return S_OK;
 }
+
 
 void HVStreamParseFilter::OnPadAdded(GstElement*, GstPad* pad, void* self)
 {

@@ -16,9 +16,6 @@
 struct _GstElement;
 struct _GstPad;
 
-// Answer of ReadDataSample at the end of the data track.
-constexpr HRESULT kDataSampleEnd = 38;
-
 class HVStreamParseFilter {
 public:
     struct Pin {
@@ -71,6 +68,7 @@ private:
     std::int64_t m_llProbedDuration = 0;
     std::uint8_t m_bSourceFlag = 1;
     bool m_bAvi = false;
+    std::vector<std::uint64_t> m_aviHidden;  // header lists shown to the demuxer as JUNK
     std::string m_path;
     std::unique_ptr<DataReader> m_reader;
 };

@@ -240,3 +240,53 @@ TEST_F(PlayerControl, ReopeningReplacesTheGraph)
 }
 
 }  // namespace
+
+namespace {
+
+struct ContainerCase {
+    const char* file;
+    recgen::Container container;
+    recgen::VideoCodec codec;
+    recgen::AudioCodec audio;
+};
+
+class PlayerContainers : public ::testing::TestWithParam<ContainerCase> {};
+
+// Seek, step and play work alike in every container and codec the camera writes.
+TEST_P(PlayerContainers, SeekStepAndPlayInStep)
+{
+    const ContainerCase& c = GetParam();
+    recgen::RecordingSpec s = Spec(2, c.audio, c.container);
+    s.fps = kFps;
+    s.codec = c.codec;
+    s.gop = 10;
+    const std::string path = Make(c.file, s);
+    TestWindow w1, w2;
+    CDShowPlayer player;
+    player.Init(2, &w1, &w2);
+    ASSERT_EQ(player.OpenFile(QString::fromStdString(path)), 1);
+    ASSERT_EQ(player.SeekMs(1500), 1);
+    EXPECT_EQ(FrameNumber(player.LastFrame(0)), FrameAt(1500, kFps));
+    EXPECT_EQ(FrameNumber(player.LastFrame(1)), FrameAt(1500, kFps));
+    ASSERT_EQ(player.FrameStep(1), 1);
+    EXPECT_EQ(FrameNumber(player.LastFrame(0)), FrameAt(1500, kFps) + 1);
+    EXPECT_EQ(FrameNumber(player.LastFrame(1)), FrameAt(1500, kFps) + 1);
+    ASSERT_EQ(player.SeekMs(300), 1);
+    EXPECT_EQ(FrameNumber(player.LastFrame(0)), FrameAt(300, kFps));
+    ASSERT_EQ(player.SetRate(2.0f), 1);
+    ASSERT_EQ(player.Play(), 1);
+    ProcessEvents(500);
+    ASSERT_EQ(player.Pause(), 1);
+    const int front = FrameNumber(player.LastFrame(0));
+    EXPECT_GT(front, FrameAt(300 + 600, kFps));
+    EXPECT_EQ(FrameNumber(player.LastFrame(1)), front);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, PlayerContainers,
+    ::testing::Values(ContainerCase{"kind_h264.avi", recgen::Container::Avi, recgen::VideoCodec::H264, recgen::AudioCodec::Pcm},
+                      ContainerCase{"kind_mpeg4.avi", recgen::Container::Avi, recgen::VideoCodec::Mpeg4, recgen::AudioCodec::Pcm},
+                      ContainerCase{"kind_mpeg4.mp4", recgen::Container::Mp4, recgen::VideoCodec::Mpeg4, recgen::AudioCodec::Aac},
+                      ContainerCase{"kind_pcm.mov", recgen::Container::Mp4, recgen::VideoCodec::H264, recgen::AudioCodec::Pcm}));
+
+}  // namespace
