@@ -61,3 +61,13 @@ QString CExplorerMapViewWnd::CallJScript(const QString& text)
     const CWebBrowser2::ScriptCall call = m_pBrowser->CallScriptFunction(parsed.name, args);
     return call.text.value_or(QString());
 }
+
+bool CExplorerMapViewWnd::PostJScript(const QString& text)
+{
+    if (text.isEmpty()) return false;
+    const ScriptText parsed = ParseScriptText(text);
+    if (!m_pBrowser || parsed.name.isEmpty()) return false;
+    QVariantList args;
+    for (const QString& a : parsed.args) args.append(a);
+    return m_pBrowser->PostScriptFunction(parsed.name, args);
+}

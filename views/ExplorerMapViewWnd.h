@@ -30,6 +30,9 @@ public:
     // Calls the function with the arguments as strings; its answer when that is a string, else
     // an empty text (also when there is no page, no such function, or the call failed).
     QString CallJScript(const QString& text);
+    // The same call without waiting for the answer, for callers that do not read it. False when
+    // there is no page, or the page has shown that it lacks the function.
+    bool PostJScript(const QString& text);
 
 private:
     CWebBrowser2* m_pBrowser = nullptr;

@@ -43,9 +43,10 @@ bool CallFunctionWithParams(CWebBrowser2* browser, std::int32_t longitudeE6, std
 {
     if (longitudeE6 == 0 || latitudeE6 == 0) return true;
     if (!browser) return false;
-    const CWebBrowser2::ScriptCall call = browser->CallScriptFunction(
-        QStringLiteral("fnCallFunctionWithParams"), {QVariant(int(longitudeE6)), QVariant(int(latitudeE6))});
-    return call.found;
+    // Called on every update: sent without waiting; a page found to lack the function answers
+    // false from then on.
+    return browser->PostScriptFunction(QStringLiteral("fnCallFunctionWithParams"),
+                                       {QVariant(int(longitudeE6)), QVariant(int(latitudeE6))});
 }
 
 void InitMapBrowsers(CMapView* mapView, CWebBrowser2* browser)

@@ -38,7 +38,8 @@ inline constexpr const char* kBuiltInSecondMapPage = "qrc:/map/vveellmm_map_zqx/
 QString MapPageAddress();
 
 // Calls fnCallFunctionWithParams(longitude, latitude) (degrees x 1,000,000) on the browser's
-// page. Either value zero skips the call. False only when the page or its function is missing.
+// page without waiting. Either value zero skips the call. False when there is no page, or the
+// page has shown that it lacks the function.
 bool CallFunctionWithParams(CWebBrowser2* browser, std::int32_t longitudeE6, std::int32_t latitudeE6);
 // Degrees to the integer form of the second browser's page, truncated towards zero.
 std::int32_t DegreesToE6(double degrees);

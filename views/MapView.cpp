@@ -22,7 +22,8 @@ void CMapView::ShowCurrentPosition(std::uint32_t position)
             g_dGpsLon = fix.m_dLongitude;
             g_chGpsNS = fix.m_chNS;
             g_chGpsEW = fix.m_chEW;
-            CallJScript(DrawCurrentText(fix.GetLongitude(), fix.GetLatitude()));
+            // Every update draws; nobody reads the answer, so the window does not wait for it.
+            PostJScript(DrawCurrentText(fix.GetLongitude(), fix.GetLatitude()));
         }
         return;
     }

@@ -38,7 +38,11 @@ CWebBrowser2::CWebBrowser2(QWidget* parent) : QWidget(parent), m_pOwed(std::make
     // Pages built into the program draw tiles from the map service.
     m_pView->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     m_pView->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    connect(m_pView, &QWebEngineView::loadStarted, this, [this] { m_bLoaded = false; });
+    connect(m_pView, &QWebEngineView::loadStarted, this, [this] {
+        m_bLoaded = false;
+        m_missing.clear();
+        ++m_nDocument;
+    });
     connect(m_pView, &QWebEngineView::loadFinished, this, [this](bool ok) {
         m_bLoaded = ok;
         emit documentComplete(ok);
@@ -104,29 +108,47 @@ std::optional<QVariant> CWebBrowser2::RunScript(const QString& script, int waitM
     return pending->value;
 }
 
+// A script that calls the page's function by name and answers what became of the call. Name and
+// arguments travel as JSON, so no text of theirs is ever read as script.
+static QString FunctionCallScript(const QString& name, const QVariantList& args)
+{
+    const QJsonArray payload{QJsonValue(name), QJsonArray::fromVariantList(args)};
+    return QStringLiteral("(function (call) {"
+                          "  var f = window[call[0]];"
+                          "  if (typeof f !== 'function') return { found: false };"
+                          "  try {"
+                          "    var r = f.apply(window, call[1]);"
+                          "    return typeof r === 'string' ? { found: true, ok: true, text: r }"
+                          "                                 : { found: true, ok: true };"
+                          "  } catch (e) { return { found: true, ok: false }; }"
+                          "})(%1)")
+        .arg(QString::fromUtf8(QJsonDocument(payload).toJson(QJsonDocument::Compact)));
+}
+
 CWebBrowser2::ScriptCall CWebBrowser2::CallScriptFunction(const QString& name, const QVariantList& args)
 {
     ScriptCall call;
     if (!GetDocument()) return call;
-    // Name and arguments travel as JSON, so no text of theirs is ever read as script.
-    const QJsonArray payload{QJsonValue(name), QJsonArray::fromVariantList(args)};
-    const QString script =
-        QStringLiteral("(function (call) {"
-                       "  var f = window[call[0]];"
-                       "  if (typeof f !== 'function') return { found: false };"
-                       "  try {"
-                       "    var r = f.apply(window, call[1]);"
-                       "    return typeof r === 'string' ? { found: true, ok: true, text: r }"
-                       "                                 : { found: true, ok: true };"
-                       "  } catch (e) { return { found: true, ok: false }; }"
-                       "})(%1)")
-            .arg(QString::fromUtf8(QJsonDocument(payload).toJson(QJsonDocument::Compact)));
-    const std::optional<QVariant> answer = RunScript(script);
+    const std::optional<QVariant> answer = RunScript(FunctionCallScript(name, args));
     if (!answer) return call;
     const QVariantMap outcome = answer->toMap();
     call.found = outcome.value(QStringLiteral("found")).toBool();
     call.succeeded = outcome.value(QStringLiteral("ok")).toBool();
+    if (!call.found) m_missing.insert(name);
     const auto text = outcome.find(QStringLiteral("text"));
     if (call.succeeded && text != outcome.end()) call.text = text->toString();
     return call;
+}
+
+bool CWebBrowser2::PostScriptFunction(const QString& name, const QVariantList& args)
+{
+    QWebEnginePage* page = GetDocument();
+    if (!page || m_missing.contains(name)) return false;
+    QPointer<CWebBrowser2> self(this);
+    const int document = m_nDocument;
+    page->runJavaScript(FunctionCallScript(name, args), [self, document, name](const QVariant& answer) {
+        if (self && self->m_nDocument == document && !answer.toMap().value(QStringLiteral("found")).toBool())
+            self->m_missing.insert(name);
+    });
+    return true;
 }

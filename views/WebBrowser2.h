@@ -3,6 +3,7 @@
 // call the loaded page's script functions by name. Script runs asynchronously in the browser;
 // a call that needs an answer waits for it a moment at most and fails quietly after that, so the
 // window never hangs on the page.
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -41,6 +42,10 @@ public:
     // moment for the outcome. Nothing found when there is no document or the page does not answer.
     ScriptCall CallScriptFunction(const QString& name, const QVariantList& args);
 
+    // The same without waiting, for calls whose answer nobody reads (the 200 ms updates). False
+    // when there is no document, or when this document has shown it has no such function.
+    bool PostScriptFunction(const QString& name, const QVariantList& args);
+
     // Runs any script and waits a moment for its value (tests read the page with it); nothing
     // when there is no document, the page does not answer, or a call is already waiting.
     std::optional<QVariant> RunScript(const QString& script, int waitMs = kScriptWaitMs);
@@ -58,4 +63,8 @@ private:
     // Answers still owed by the page after a wait gave up; while any is owed the page is taken
     // as busy and calls fail at once instead of waiting again.
     std::shared_ptr<int> m_pOwed;
+    // Function names this document turned out not to have; forgotten at the next load.
+    QSet<QString> m_missing;
+    // Counts loads, so that a late answer about an older document is not taken for this one.
+    int m_nDocument = 0;
 };
