@@ -121,6 +121,9 @@ std::uint64_t CheckVops(std::FILE* in, std::FILE* out, int width, int height)
         output.pResult = &result;
         std::uint32_t consumed = DEC_Decode(decoder, &input, &output);
         if (consumed > input.uLength) consumed = input.uLength;  // never past what was handed over
+        // A picture that ends on a byte border leaves its stuffing byte (0 then seven 1 bits)
+        // unread; it still belongs to the VOP, and players take a VOP without it as damaged.
+        if (consumed > 0 && consumed < input.uLength && bitstream[consumed] == 0x7F) ++consumed;
         if (consumed > 0) {
             if (std::fwrite(bitstream.get(), 1, consumed, out) != consumed) return 0;
             written += consumed;

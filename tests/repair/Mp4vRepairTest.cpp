@@ -1,5 +1,6 @@
 // The MPEG-4 method: a damaged recording in, a playable 3GP file out.
 #include "RepairTestSupport.h"
+#include "repair/FrameCheck.h"
 #include "repair/Mp4vRepair.h"
 #include "repair/RepairPaths.h"
 #include "repair/VolHeader.h"
@@ -16,6 +17,7 @@ namespace {
 
 // Pictures in the test recordings: intra only, or a key picture every 10.
 constexpr int kIntraOnly = 1;
+constexpr int kKeyEvery10 = 10;
 
 class Mp4vRepair : public ::testing::Test {
 protected:
@@ -118,7 +120,8 @@ TEST_P(Mp4vRepairOfRecording, RebuildsAPlayableFileWhosePicturesBeforeTheDamageM
 }
 
 INSTANTIATE_TEST_SUITE_P(Recordings, Mp4vRepairOfRecording,
-                         ::testing::Values(std::make_pair("avi", kIntraOnly), std::make_pair("mp4", kIntraOnly)));
+                         ::testing::Values(std::make_pair("avi", kIntraOnly), std::make_pair("mp4", kIntraOnly),
+                                           std::make_pair("avi", kKeyEvery10), std::make_pair("mp4", kKeyEvery10)));
 
 TEST_F(Mp4vRepair, BadInputsGetTheirMessageAndLeaveNoWorkFiles)
 {
@@ -198,6 +201,40 @@ TEST_F(Mp4vRepair, FailedWrapKeepsTheFormerOutputAndSaysSo)
     EXPECT_EQ(Repair(original), 0);
     EXPECT_TRUE(messages_.isEmpty());
     EXPECT_EQ(repairtest::DecodeWithFfmpeg(Output()).size(), 30u);
+}
+
+// Each picture is kept whole, its closing stuffing included, and what follows it (the
+// stream headers a camera repeats before key pictures) is cut away.
+TEST(CheckVops, KeepsEveryPictureWholeAndCutsWhatFollowsIt)
+{
+    const QString dir = repairtest::Scratch(QStringLiteral("check"));
+    const QString stream = dir + QStringLiteral("/stream.m4v");
+    ASSERT_TRUE(repairtest::MakeMpeg4Recording(stream, 2, kKeyEvery10, 640, 480, false));
+    const QByteArray data = repairtest::ReadFile(stream);
+    const auto vops = repairtest::VopOffsets(data);
+    ASSERT_EQ(vops.size(), 60u);
+    ASSERT_EQ(BuildVolHeader(640, 480), 66);
+    QByteArray expected(reinterpret_cast<const char*>(g_abVolHeader), 66);
+    int endsOnByteBorder = 0;
+    for (qsizetype at : vops) {
+        qsizetype end = data.indexOf(QByteArray("\x00\x00\x01", 3), at + 4);
+        if (end < 0) end = data.size();
+        if (static_cast<unsigned char>(data[end - 1]) == 0x7F) ++endsOnByteBorder;
+        expected += data.mid(at, end - at);
+    }
+    EXPECT_GT(endsOnByteBorder, 0) << "no picture of the fixture ends on a byte border";
+
+    std::FILE* in = std::fopen(QFile::encodeName(stream).constData(), "rb");
+    std::FILE* out = std::tmpfile();
+    ASSERT_TRUE(in && out);
+    const std::uint64_t written = CheckVops(in, out, 640, 480);
+    std::fclose(in);
+    QByteArray got(static_cast<qsizetype>(written) + 1, '\0');
+    std::rewind(out);
+    got.resize(static_cast<qsizetype>(std::fread(got.data(), 1, got.size(), out)));
+    std::fclose(out);
+    EXPECT_EQ(written, std::uint64_t(expected.size()));
+    EXPECT_TRUE(got == expected);
 }
 
 TEST(FrameCheckHeader, OurDecoderReadsTheSizeBackFromTheHeader)

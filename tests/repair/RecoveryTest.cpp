@@ -40,6 +40,8 @@ protected:
         g_bRepairMethodMp4v = g_bRepairMethodH264 = g_bRepairMethod3 = g_bRepairChoiceMade = 0;
         out_ = repairtest::Scratch(QStringLiteral("cwd"));
         ASSERT_TRUE(QDir::setCurrent(out_));
+        QFile::remove(out_ + QStringLiteral("/Repair_Pomel.mp4"));
+        QFile::remove(out_ + QStringLiteral("/Repair_MinaRove_case1.mp4"));
         SetMessageBoxHandler([this](QWidget*, const QString& text, const QString&, unsigned style) {
             boxes_ << text;
             styles_.push_back(style);
@@ -183,6 +185,20 @@ TEST_F(Recovery, Mp4vWithoutAFileReportsTheOpenFailureAndNoSuccess)
     EXPECT_FALSE(dialog_->isVisible());
     EXPECT_TRUE(dialog_->isEnabled());
     EXPECT_FALSE(QFileInfo::exists(out_ + QStringLiteral("/Repair_Pomel.mp4")));
+}
+
+TEST_F(Recovery, Mp4vRepairsTheChosenRecordingThenSaysSo)
+{
+    const QString input = repairtest::Scratch(QStringLiteral("in")) + QStringLiteral("/front.avi");
+    ASSERT_TRUE(repairtest::MakeMpeg4Recording(input, 1, 10));
+    Click(IDC_RECOVERY_MP4V);
+    Choose(input);
+    Click(IDC_RECOVERY_RECOVER);
+    EXPECT_EQ(boxes_, QStringList{"Recovery VGA!!!"});
+    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_TRUE(dialog_->isEnabled());
+    EXPECT_FALSE(dialog_->IsBusy());
+    EXPECT_EQ(repairtest::DecodeWithFfmpeg(out_ + QStringLiteral("/Repair_Pomel.mp4")).size(), 30u);
 }
 
 TEST_F(Recovery, Mp4vThenH264RunsOnlyTheH264Method)

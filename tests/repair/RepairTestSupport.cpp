@@ -47,6 +47,7 @@ bool MakeMpeg4Recording(const QString& path, int seconds, int gop, int width, in
     args += {"-t", QString::number(seconds), "-pix_fmt", "yuv420p", "-c:v", "mpeg4", "-enc_time_base", "1:1000",
              "-fps_mode", "passthrough", "-q:v", "5", "-g", QString::number(gop), "-bf", "0"};
     if (audio) args += {"-c:a", path.endsWith(QStringLiteral(".avi")) ? "pcm_s16le" : "aac"};
+    if (path.endsWith(QStringLiteral(".m4v"))) args += {"-f", "m4v"};  // the bare stream, not the iPod file
     args += path;
     return RunFfmpeg(args);
 }

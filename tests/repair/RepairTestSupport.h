@@ -18,7 +18,8 @@ bool RunFfmpeg(const QStringList& args, QString* error = nullptr);
 
 // A 640x480 (or other) MPEG-4 part 2 recording with audio (PCM in AVI, AAC otherwise) as
 // the camera writes it:
-// 1000 time ticks a second, key frame every gop pictures (1: intra only).
+// 1000 time ticks a second, key frame every gop pictures (1: intra only). A ".m4v" path
+// gets the bare elementary stream.
 bool MakeMpeg4Recording(const QString& path, int seconds, int gop, int width = 640, int height = 480,
                         bool audio = true);
 
