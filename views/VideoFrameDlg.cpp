@@ -170,6 +170,11 @@ bool CVideoFrameDlg::IsSwallowedKey(QEvent* event)
 
 bool CVideoFrameDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    // A dragged pane comes to the top; the bars stand outside the content as a frame's do.
+    if (event->type() == QEvent::ZOrderChange && watched == Pane()) {
+        m_pVScroll->raise();
+        m_pHScroll->raise();
+    }
     if (IsSwallowedKey(event)) {
         // Accepting the override keeps a shortcut from taking the key; then the key is eaten.
         event->accept();

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QImage>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 #include <QSpontaneKeyEvent>
@@ -425,6 +426,31 @@ TEST_F(Panes, TheSidewaysWheelScrollsTheFrame)
     rear->OnMouseHWheel(0, -120);
     EXPECT_EQ(rear->GetScrollPos(SB_VERT), 0);
     EXPECT_EQ(rear->GetVideoView()->pos(), QPoint(0, 0));
+}
+
+TEST_F(Panes, TheScrollBarsActionsGoThroughTheFramesSteps)
+{
+    zoom->ShowScrollBar(SB_VERT, true);
+    zoom->SetScrollRange(SB_VERT, 0, 1000);
+    QScrollBar* bar = nullptr;
+    for (QScrollBar* b : zoom->findChildren<QScrollBar*>())
+        if (b->orientation() == Qt::Vertical) bar = b;
+    ASSERT_NE(bar, nullptr);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(zoom->GetScrollPos(SB_VERT), 1);
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(zoom->GetScrollPos(SB_VERT), 21);
+    EXPECT_EQ(front()->pos(), QPoint(0, -21));
+    bar->setSliderPosition(900);  // dragging the thumb past max - height
+    EXPECT_EQ(zoom->GetScrollPos(SB_VERT), 640);
+    EXPECT_EQ(front()->pos(), QPoint(0, -640));
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(zoom->GetScrollPos(SB_VERT), 620);
+    EXPECT_EQ(front()->pos(), QPoint(0, -620));
+
+    // A pane dragged to the top stays under the bar.
+    front()->raise();
+    EXPECT_EQ(zoom->childAt(bar->geometry().center()), bar);
 }
 
 // A frame of four coloured quarters, BGRx.
