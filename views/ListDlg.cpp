@@ -67,7 +67,6 @@ CListDlg::CListDlg(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setModal(false);
     setFont(QFont(QStringLiteral("Liberation Sans"), 9));
-    m_items.insert(IDD, this);
 
     m_listView = MakeList(IDC_LIST_VIEW);
     m_listMaster = MakeList(IDC_LIST_MASTER);

@@ -3,6 +3,9 @@
 #include "platform/Resources.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QFontMetrics>
 #include <gtest/gtest.h>
 
@@ -41,6 +44,26 @@ TEST_F(Resources, SkinBitmapsHaveTheirPlacedSizes)
         ASSERT_FALSE(img.isNull()) << c.id;
         EXPECT_EQ(img.size(), QSize(c.w, c.h)) << c.id;
     }
+}
+
+TEST_F(Resources, EverySkinFileIsCompiledIn)
+{
+    // The generator's output and the resource list agree, and each listed id loads.
+    QFile qrc(QStringLiteral(VIEWER_SOURCE_DIR "/res/res.qrc"));
+    ASSERT_TRUE(qrc.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(qrc.readAll());
+    QStringList listed;
+    const QRegularExpression entry(QStringLiteral("<file>skin/(\\d+)\\.png</file>"));
+    for (auto it = entry.globalMatch(text); it.hasNext();)
+        listed << it.next().captured(1);
+    QStringList files = QDir(QStringLiteral(VIEWER_SOURCE_DIR "/res/skin")).entryList({QStringLiteral("*.png")});
+    for (QString& f : files)
+        f.chop(4);
+    listed.sort();
+    files.sort();
+    EXPECT_EQ(listed, files);
+    for (const QString& id : listed)
+        EXPECT_FALSE(LoadBitmapResource(id.toInt()).isNull()) << id.toStdString();
 }
 
 TEST_F(Resources, MissingIdAnswersNull)

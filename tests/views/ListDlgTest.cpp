@@ -4,6 +4,7 @@
 #include "controls/GuiTest.h"
 #include "platform/Resources.h"
 #include "views/ListDlg.h"
+#include "views/RecordingTable.h"
 
 #include <QTest>
 #include <QTreeWidget>
@@ -191,6 +192,34 @@ TEST_F(ListDlg, ConstructionClearsTheRequests)
     CListDlg other;
     EXPECT_EQ(g_bListPlayRequest, 0);
     EXPECT_EQ(g_bListCloseRequest, 0);
+}
+
+TEST_F(ListDlg, PressAnywhereDragsTheWindow)
+{
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    const QPoint start = dlg.pos();
+    QTest::mousePress(&dlg, Qt::LeftButton, Qt::NoModifier, QPoint(100, 20));
+    QMouseEvent move(QEvent::MouseMove, QPointF(130, 30), dlg.mapToGlobal(QPointF(130, 30)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dlg, &move);
+    QTest::mouseRelease(&dlg, Qt::LeftButton, Qt::NoModifier, QPoint(130, 30));
+    EXPECT_EQ(dlg.pos(), start + QPoint(30, 10));
+}
+
+TEST_F(ListDlg, RecordingTableRefusesEntriesPastItsEnd)
+{
+    RecordingRecord r;
+    r.m_strPath = QStringLiteral("/card/Normal/20240101_100000_NF.mp4");
+    ASSERT_TRUE(StoreRecording(0, r));
+    EXPECT_EQ(g_nRecordingCount, 1);
+    ASSERT_TRUE(StoreRecording(kMaxRecordings - 1, r));
+    EXPECT_EQ(g_nRecordingCount, kMaxRecordings);
+    EXPECT_FALSE(StoreRecording(kMaxRecordings, r));
+    EXPECT_FALSE(StoreRecording(-1, r));
+    EXPECT_EQ(g_nRecordingCount, kMaxRecordings);
+    EXPECT_EQ(RecordingAt(kMaxRecordings), nullptr);
+    EXPECT_EQ(RecordingAt(0)->m_strPath, r.m_strPath);
 }
 
 struct KeyCase {
