@@ -3,6 +3,7 @@
 // the frame a pane draws.
 #include "media/DShowPlayer.h"
 #include "tools/recgen/RecordingGenerator.h"
+#include "views/ListDlg.h"
 #include "views/RearViewDlg.h"
 #include "views/ZoomDlg.h"
 
@@ -579,6 +580,12 @@ TEST_F(Panes, TheMainPlayerDrawsARecordingIntoBothPanes)
         pane->playerState = [&player] { return int(player.GetState()); };
         pane->updateVideoPosition = [&player] { player.UpdateVideoPosition(1); };
     }
+    // The rows are the list window's.
+    CListDlg list;
+    for (CVideoPane* pane : {static_cast<CVideoPane*>(front()), static_cast<CVideoPane*>(back)})
+        pane->rowCount = [&list] { return CListDlg::GetItemCount(list.GetVisibleList()); };
+    CListDlg::AppendRow(list.GetVisibleList(), QStringLiteral("2017-08-11"), QStringLiteral("12:34:56"),
+                        QStringLiteral("Normal"), QString::fromStdString(path));
     ASSERT_EQ(player.OpenFile(QString::fromStdString(path)), 1);
 
     // Opened but stopped: the wheel does nothing.
@@ -605,7 +612,14 @@ TEST_F(Panes, TheMainPlayerDrawsARecordingIntoBothPanes)
     SaveArtefact(main->grab(QRect(0, 0, 1020, 300)).toImage(), QStringLiteral("panes_playing.png"));
     SaveArtefact(zoom->grab().toImage(), QStringLiteral("pane_video_zoomed.png"));
 
+    // With the list emptied the wheel does nothing, whatever the player does.
+    CListDlg::DeleteAllItems(list.GetVisibleList());
+    EXPECT_FALSE(front()->OnMouseWheel(0, 120, ScreenPoint(zoom, 320, 180)));
+    EXPECT_EQ(front()->ZoomLevel(), 2);
+
     player.Stop();
+    CListDlg::AppendRow(list.GetVisibleList(), QStringLiteral("2017-08-11"), QStringLiteral("12:34:56"),
+                        QStringLiteral("Normal"), QString::fromStdString(path));
     EXPECT_FALSE(front()->OnMouseWheel(0, 120, ScreenPoint(zoom, 320, 180)));
     player.Close();
 }
