@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "decoder/CoefVlc.h"
 #include "decoder/DecoderInternal.h"
 
 namespace dec {
@@ -79,11 +80,11 @@ template <int Kind>
 inline int ReadCoef(BitReader* r, int* run, int* level, int* last)
 {
     if (Kind == CODE_MPEG4_INTRA)
-        return ReadMpeg4Coef(r, 1, run, level, last);
+        return Mpeg4Coef<1>(r, run, level, last);
     if (Kind == CODE_MPEG4_INTER)
-        return ReadMpeg4Coef(r, 0, run, level, last);
+        return Mpeg4Coef<0>(r, run, level, last);
     if (Kind == CODE_H263)
-        return ReadH263Coef(r, run, level, last);
+        return H263Coef(r, run, level, last);
     if (Kind == CODE_RVLC_INTRA)
         return ReadRvlcIntraCoef(r, run, level, last);
     return ReadRvlcInterCoef(r, run, level, last);
