@@ -10,8 +10,6 @@ namespace dec {
 
 namespace {
 
-inline uint8_t Clip255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
-
 // Points src at the area's first sample, through the edge buffer when the
 // area (cols x rows from (x0, y0)) leaves the plane.
 const uint8_t* AreaSource(DecoderInstance* d, const McPlane& p, int x0, int y0, int cols, int rows,
@@ -40,24 +38,59 @@ void PredictHalfPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlan
 
 namespace {
 
-// 8-tap half sample between p[0] and p[1] of a mirrored line (p[-3..4] valid).
-inline int Tap(const int* p, int rnd) {
-  return Clip255(((p[0] + p[1]) * 20 - (p[-1] + p[2]) * 6 + (p[-2] + p[3]) * 3 - (p[-3] + p[4]) + 16 -
-                  rnd) >> 5);
+// Source index of tap position j of a block line with n + 1 samples (0..n):
+// the 8-tap filter mirrors the block's own samples at both ends.
+template <int N>
+struct MirrorTable {
+  int16_t idx[N + 7];  // positions -3 .. N + 3
+  constexpr MirrorTable() : idx() {
+    for (int j = -3; j <= N + 3; ++j) idx[j + 3] = static_cast<int16_t>(j < 0 ? -1 - j : (j > N ? 2 * N + 1 - j : j));
+  }
+};
+template <int N>
+constexpr MirrorTable<N> kMirror{};
+
+// One line: n outputs at phase 1..3 from n + 1 samples at s[0], s[step], ...
+template <int N>
+inline void FilterLine(uint8_t* out, int outStep, const uint8_t* s, int step, int phase, int rnd) {
+  const int16_t* m = kMirror<N>.idx + 3;
+  int v[N + 7];
+  for (int j = -3; j <= N + 3; ++j) v[j + 3] = s[m[j] * step];
+  const int* p = v + 3;
+  for (int i = 0; i < N; ++i) {
+    const int* q = p + i;
+    int half = ((q[0] + q[1]) * 20 - (q[-1] + q[2]) * 6 + (q[-2] + q[3]) * 3 - (q[-3] + q[4]) + 16 - rnd) >> 5;
+    half = half < 0 ? 0 : (half > 255 ? 255 : half);
+    if (phase == 1) half = (half + q[0] + 1 - rnd) >> 1;
+    else if (phase == 3) half = (half + q[1] + 1 - rnd) >> 1;
+    out[i * outStep] = static_cast<uint8_t>(half);
+  }
 }
 
-// Filters one line of n + 1 samples (in[0..n]) into n outputs at phase 1..3.
-inline void FilterLine(int* out, const int* in, int n, int phase, int rnd) {
-  int ext[17 + 6];
-  int* e = ext + 3;
-  for (int i = 0; i <= n; ++i) e[i] = in[i];
-  e[-1] = e[0], e[-2] = e[1], e[-3] = e[2];
-  e[n + 1] = e[n], e[n + 2] = e[n - 1], e[n + 3] = e[n - 2];
-  for (int i = 0; i < n; ++i) {
-    const int half = Tap(e + i, rnd);
-    if (phase == 2) out[i] = half;
-    else if (phase == 1) out[i] = (half + e[i] + 1 - rnd) >> 1;
-    else out[i] = (half + e[i + 1] + 1 - rnd) >> 1;
+template <int W>
+void QpelBlock(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int height, int dx, int dy,
+               bool average, int rnd) {
+  uint8_t mid[17 * 16];  // horizontally filtered rows, pitch 16
+  uint8_t res[16 * 16];
+  const int rows = dy ? height + 1 : height;
+  if (dx) {
+    for (int y = 0; y < rows; ++y) FilterLine<W>(mid + 16 * y, 1, src + static_cast<long>(y) * srcPitch, 1, dx, rnd);
+  } else {
+    for (int y = 0; y < rows; ++y) std::memcpy(mid + 16 * y, src + static_cast<long>(y) * srcPitch, W);
+  }
+  const uint8_t* out = mid;
+  if (dy && height == 16) {
+    for (int x = 0; x < W; ++x) FilterLine<16>(res + x, 16, mid + x, 16, dy, rnd);
+    out = res;
+  } else if (dy && height == 8) {
+    for (int x = 0; x < W; ++x) FilterLine<8>(res + x, 16, mid + x, 16, dy, rnd);
+    out = res;
+  }
+  for (int y = 0; y < height; ++y, dst += dstPitch, out += 16) {
+    if (average)
+      for (int x = 0; x < W; ++x) dst[x] = static_cast<uint8_t>((dst[x] + out[x] + 1) >> 1);
+    else
+      std::memcpy(dst, out, W);
   }
 }
 
@@ -65,34 +98,11 @@ inline void FilterLine(int* out, const int* in, int n, int phase, int rnd) {
 
 void QpelPredict(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int width, int height,
                  int dx, int dy, bool average, int rnd) {
-  int buf[17][17];  // rows x columns of the horizontally filtered (or copied) area
-  const int rows = dy ? height + 1 : height;
-  for (int y = 0; y < rows; ++y) {
-    const uint8_t* s = src + static_cast<long>(y) * srcPitch;
-    if (dx) {
-      int in[17] = {};
-      for (int i = 0; i <= width; ++i) in[i] = s[i];
-      FilterLine(buf[y], in, width, dx, rnd);
-    } else {
-      for (int i = 0; i < width; ++i) buf[y][i] = s[i];
-    }
-  }
-  int out[16][16];
-  if (dy) {
-    for (int x = 0; x < width; ++x) {
-      int in[17] = {}, col[16];
-      for (int y = 0; y <= height; ++y) in[y] = buf[y][x];
-      FilterLine(col, in, height, dy, rnd);
-      for (int y = 0; y < height; ++y) out[y][x] = col[y];
-    }
-  } else {
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) out[y][x] = buf[y][x];
-  }
-  for (int y = 0; y < height; ++y, dst += dstPitch)
-    for (int x = 0; x < width; ++x)
-      dst[x] = average ? static_cast<uint8_t>((dst[x] + out[y][x] + 1) >> 1)
-                       : static_cast<uint8_t>(out[y][x]);
+  if (height > 16) height = 16;
+  if (width == 16)
+    QpelBlock<16>(dst, src, dstPitch, srcPitch, height, dx, dy, average, rnd);
+  else
+    QpelBlock<8>(dst, src, dstPitch, srcPitch, height, dx, dy, average, rnd);
 }
 
 void PredictQuarterPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlane& src, int x,

@@ -181,6 +181,57 @@ TEST(EdgeEmulation, PredictionOutsideThePictureUsesReplicatedEdges) {
     for (int x = 0; x < 8; ++x) ASSERT_EQ(out[y * 8 + x], plane[(8 + y) * w]);
 }
 
+// Straight from the definition: mirror the block's samples, 8-tap half
+// sample, quarter positions as the mean with the nearer full sample;
+// horizontal first, vertical on its result.
+void RefQpelLine(int* out, const int* in, int n, int phase, int rnd) {
+  auto at = [&](int j) { return in[j < 0 ? -1 - j : (j > n ? 2 * n + 1 - j : j)]; };
+  for (int i = 0; i < n; ++i) {
+    int half = ((at(i) + at(i + 1)) * 20 - (at(i - 1) + at(i + 2)) * 6 + (at(i - 2) + at(i + 3)) * 3 -
+                (at(i - 3) + at(i + 4)) + 16 - rnd) >> 5;
+    half = std::min(std::max(half, 0), 255);
+    out[i] = phase == 2 ? half : (half + at(phase == 1 ? i : i + 1) + 1 - rnd) >> 1;
+  }
+}
+
+void RefQpel(uint8_t* dst, const uint8_t* src, int pitch, int w, int h, int dx, int dy, int rnd) {
+  int mid[17][17], in[17], out[17];
+  for (int y = 0; y <= h; ++y) {
+    for (int x = 0; x <= w; ++x) in[x] = src[y * pitch + x];
+    if (dx) RefQpelLine(out, in, w, dx, rnd);
+    for (int x = 0; x < w; ++x) mid[y][x] = dx ? out[x] : in[x];
+  }
+  for (int x = 0; x < w; ++x) {
+    for (int y = 0; y <= h; ++y) in[y] = mid[y][x];
+    if (dy) RefQpelLine(out, in, h, dy, rnd);
+    for (int y = 0; y < h; ++y) dst[y * 16 + x] = uint8_t(dy ? out[y] : in[y]);
+  }
+}
+
+TEST(Qpel, EveryPhaseMatchesTheDefinition) {
+  std::mt19937 rng(4);
+  uint8_t src[17 * 24];
+  const int sizes[][2] = {{16, 16}, {8, 8}, {16, 8}};
+  for (int iter = 0; iter < 20; ++iter) {
+    for (auto& v : src) v = uint8_t(rng());
+    for (const auto& sz : sizes)
+      for (int dx = 0; dx < 4; ++dx)
+        for (int dy = 0; dy < 4; ++dy)
+          for (int rnd = 0; rnd <= 1; ++rnd) {
+            uint8_t want[16 * 16] = {}, got[16 * 16] = {};
+            RefQpel(want, src, 24, sz[0], sz[1], dx, dy, rnd);
+            QpelPredict(got, src, 16, 24, sz[0], sz[1], dx, dy, false, rnd);
+            ASSERT_EQ(0, std::memcmp(want, got, sizeof want)) << sz[0] << "x" << sz[1] << " " << dx << dy << rnd;
+            // Averaged into a destination: the mean, rounded up.
+            uint8_t avg[16 * 16];
+            std::memset(avg, 200, sizeof avg);
+            QpelPredict(avg, src, 16, 24, sz[0], sz[1], dx, dy, true, rnd);
+            for (int y = 0; y < sz[1]; ++y)
+              for (int x = 0; x < sz[0]; ++x) ASSERT_EQ(avg[y * 16 + x], (200 + want[y * 16 + x] + 1) >> 1);
+          }
+  }
+}
+
 TEST(Qpel, FlatAreasStayFlatAndRampsInterpolate) {
   uint8_t src[17 * 24];
   std::memset(src, 90, sizeof src);
