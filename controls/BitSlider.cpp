@@ -3,6 +3,7 @@
 #include "controls/BitWnd.h"
 #include "controls/BitmapStrip.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -140,11 +141,23 @@ void CBitSlider::sliderChange(SliderChange change)
     QSlider::sliderChange(change);
     PlaceThumbWnd();
     update();
-    if (change == SliderValueChange && m_nPendingCode >= 0) {
+}
+
+void CBitSlider::FlushScroll()
+{
+    // Sent after the action took effect, whether or not the position changed (as at an end).
+    if (m_nPendingCode >= 0) {
         const int code = m_nPendingCode;
         m_nPendingCode = -1;
         emit Scroll(code, value());
     }
+}
+
+void CBitSlider::keyPressEvent(QKeyEvent* e)
+{
+    m_nPendingCode = -1;
+    QSlider::keyPressEvent(e);
+    FlushScroll();
 }
 
 void CBitSlider::resizeEvent(QResizeEvent* e)
@@ -185,6 +198,7 @@ void CBitSlider::mousePressEvent(QMouseEvent* e)
         // A press in the channel moves one page toward the press.
         const bool after = pixel >= start + len;
         triggerAction(after != invertedAppearance() ? SliderPageStepAdd : SliderPageStepSub);
+        FlushScroll();
     }
     e->accept();
 }
@@ -195,6 +209,7 @@ void CBitSlider::mouseMoveEvent(QMouseEvent* e)
         const QPoint at = e->position().toPoint();
         const int pixel = (orientation() == Qt::Horizontal ? at.x() : at.y()) - m_nDragOffset;
         setSliderPosition(ValueFromPixel(pixel));
+        FlushScroll();
     }
     UpdatePositionText();
     e->accept();

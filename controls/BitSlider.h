@@ -37,6 +37,9 @@ public:
     // The thumb's rectangle in client coordinates, as the trackbar reports it.
     QRect GetThumbRect() const;
     CBitWnd* GetThumbWnd() const { return m_pThumb; }
+    // Offset of the thumb window across the channel.
+    void SetThumbOffset(int offset) { m_nThumbOffset = offset; update(); }
+    int GetThumbOffset() const { return m_nThumbOffset; }
     const QString& GetPositionText() const { return m_strPosition; }
 
 signals:
@@ -49,6 +52,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void sliderChange(SliderChange change) override;
 
@@ -59,6 +63,7 @@ private:
     int ThumbLength() const;
     int ValueFromPixel(int pixel) const;
     void OnAction(int action);
+    void FlushScroll();
 
     CBitWnd* m_pThumb = nullptr;
     CBitmapStrip* m_pBefore = nullptr;

@@ -91,6 +91,30 @@ TEST_F(BitSlider, ChannelPressPagesTowardThePress)
     EXPECT_EQ(scroll.at(0).at(0).toInt(), TB_PAGEDOWN);
     EXPECT_EQ(scroll.at(0).at(1).toInt(), 60);
     EXPECT_EQ(scroll.at(1).at(0).toInt(), TB_PAGEUP);
+    // Setting the position from code never notifies.
+    slider->setValue(0);
+    QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, QPoint(50, 10));
+    slider->setValue(25);
+    ASSERT_EQ(scroll.count(), 3);
+    EXPECT_EQ(scroll.at(2).at(0).toInt(), TB_PAGEDOWN);
+}
+
+TEST_F(BitSlider, KeysStepWithLineAndPageCodes)
+{
+    slider->setValue(50);
+    slider->setFocus();
+    QSignalSpy scroll(slider, &CBitSlider::Scroll);
+    QTest::keyClick(slider, Qt::Key_Right);
+    QTest::keyClick(slider, Qt::Key_PageDown);
+    QTest::keyClick(slider, Qt::Key_Home);
+    QTest::keyClick(slider, Qt::Key_Home);  // already at the top: still notified
+    ASSERT_EQ(scroll.count(), 4);
+    EXPECT_EQ(scroll.at(3).at(0).toInt(), TB_TOP);
+    EXPECT_EQ(scroll.at(0).at(0).toInt(), TB_LINEDOWN);
+    EXPECT_EQ(scroll.at(0).at(1).toInt(), 51);
+    EXPECT_EQ(scroll.at(1).at(0).toInt(), TB_PAGEUP);
+    EXPECT_EQ(scroll.at(2).at(0).toInt(), TB_TOP);
+    EXPECT_EQ(slider->value(), 0);
 }
 
 TEST_F(BitSlider, DraggingTheThumbWindowTracksThenEndsWithThePosition)
