@@ -1,0 +1,74 @@
+#pragma once
+// Control ids of the main dialog's template. Code and tests find controls by these numbers.
+
+inline constexpr int IDD_SAMPLEPLAYER_DIALOG = 102;
+
+inline constexpr int IDC_BTN_MINIMIZE = 1000;
+inline constexpr int IDC_BTN_EXIT = 1001;
+inline constexpr int IDC_SLIDER_POSITION = 1002;
+inline constexpr int IDC_SLIDER_1003 = 1003;
+inline constexpr int IDC_SLIDER_VOLUME = 1004;
+inline constexpr int IDC_BTN_PREV = 1005;
+inline constexpr int IDC_BTN_PLAY = 1006;
+inline constexpr int IDC_BTN_STOP = 1007;
+inline constexpr int IDC_BTN_NEXT = 1008;
+inline constexpr int IDC_BTN_STEP_BACK = 1009;
+inline constexpr int IDC_BTN_STEP_FORWARD = 1010;
+inline constexpr int IDC_BTN_FRAME_STEP = 1011;
+inline constexpr int IDC_BTN_SDOPEN = 1012;
+inline constexpr int IDC_LIST_FILES = 1013;
+inline constexpr int IDC_LABEL_POSITION = 1014;
+inline constexpr int IDC_LABEL_DURATION = 1015;
+inline constexpr int IDC_BTN_SETUP_PANEL = 1016;
+inline constexpr int IDC_BTN_SNAPSHOT = 1017;
+inline constexpr int IDC_BTN_FULLSCREEN = 1018;
+inline constexpr int IDC_BTN_MAP_TOGGLE = 1019;
+inline constexpr int IDC_BTN_GRAPH_MODE = 1020;
+inline constexpr int IDC_BTN_MUTE = 1023;
+inline constexpr int IDC_BTN_SCREEN_MODE = 1025;
+inline constexpr int IDC_STATIC_PLAYICON = 1026;
+inline constexpr int IDC_STATIC_FILENAME = 1027;
+inline constexpr int IDC_STATIC_1029 = 1029;
+inline constexpr int IDC_BTN_CHANGE_SCREEN = 1041;
+inline constexpr int IDC_BTN_SWAP_VIEW = 1097;
+inline constexpr int IDC_BTN_GSENSOR = 1098;
+inline constexpr int IDC_BTN_MAP_SMALL = 1099;
+inline constexpr int IDC_BTN_MAP_HIDE = 1100;
+inline constexpr int IDC_BTN_MAP_SIZE = 1101;
+inline constexpr int IDC_MAP_VIEW = 1106;
+inline constexpr int IDC_BROWSER = 1107;
+inline constexpr int IDC_BTN_1110 = 1110;
+inline constexpr int IDC_BTN_1111 = 1111;
+inline constexpr int IDC_SLIDER_1112 = 1112;
+inline constexpr int IDC_BTN_ZOOM_IN = 1121;
+inline constexpr int IDC_BTN_RECOVERY = 1137;
+inline constexpr int IDC_BTN_FOLDER_EVENT = 1150;
+inline constexpr int IDC_BTN_FOLDER_MOTION = 1151;
+inline constexpr int IDC_BTN_FOLDER_NORMAL = 1152;
+inline constexpr int IDC_BTN_FOLDER_MANUAL = 1153;
+inline constexpr int IDC_BTN_SKIN_TOGGLE = 1154;
+inline constexpr int IDC_BTN_FOLDER_THUMBS = 1155;
+inline constexpr int IDC_BTN_FRAME_STRIP = 1156;
+inline constexpr int IDC_BTN_THUMB_NEXT = 1157;
+inline constexpr int IDC_BTN_THUMB_PREV = 1158;
+inline constexpr int IDC_BTN_LIST_TOGGLE = 1193;
+inline constexpr int IDC_BTN_OPEN = 1194;
+inline constexpr int IDC_BTN_SETUP = 1195;
+inline constexpr int IDC_BTN_GRAPH = 1196;
+inline constexpr int IDC_BTN_DOWN = 1197;
+inline constexpr int IDC_BTN_PRINT = 1198;
+inline constexpr int IDC_BTN_INFO = 1199;
+inline constexpr int IDC_BTN_LIST = 1200;
+inline constexpr int IDC_BTN_FORMAT = 1201;
+inline constexpr int IDC_BTN_PLAY_SPEED = 1206;
+inline constexpr int IDC_STATIC_OVERLAY = 1209;
+inline constexpr int IDC_STATIC_SMART = 1218;
+inline constexpr int IDC_BTN_ZOOM_OUT = 3021;
+inline constexpr int IDC_MAP_VIEW2 = 4108;
+inline constexpr int IDC_BTN_SMART = 5005;
+
+inline constexpr int IDR_MAINFRAME_ICON = 472;
+inline constexpr int IDB_SKIN = 411;
+
+inline constexpr int kPlaybackTimerId = 100;
+inline constexpr int kPlaybackTimerMs = 200;

@@ -1,0 +1,172 @@
+#pragma once
+// The main player window: a skinned, borderless dialog holding the player, the two video panes,
+// the sliders, the bitmap buttons of every command, the map views and the time labels, and
+// owning the recording list window beside it.
+//
+// The class is split by concern over several files: construction and start-up
+// (SamplePlayerDlg.cpp), layout and screen modes (DlgLayout.cpp), playback and the 200 ms
+// update (DlgPlayback.cpp), opening a recording (DlgOpen.cpp).
+#include "media/DShowPlayer.h"
+#include "media/TrackData.h"
+
+#include <QDialog>
+#include <QImage>
+#include <QMap>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class CBitmapButton;
+class CSkinButton;
+class CBitSlider;
+class CZoomDlg;
+class CRearViewDlg;
+class CListDlg;
+class QLabel;
+
+// Screen, pane and map states.
+inline constexpr int kScreenNormal = 1;
+inline constexpr int kScreenFull = 2;
+inline constexpr int kPaneHidden = 0;
+inline constexpr int kPaneLarge = 1;
+inline constexpr int kPaneSmall = 2;
+
+extern int g_nLayoutMode;         // 0 normal, 1 full screen, 2 compact
+extern QString g_strVersionTitle; // title of the main dialog's own message boxes
+extern QString g_strCurrentFolder;
+extern QString g_strPlayingFileText;
+extern int g_bSkinKeep;
+extern int g_bCardOpened;
+extern int g_bThumbnailMode;
+extern int g_bThumbnailPaging;
+extern int g_nThumbnailOffset;
+extern int g_nThumbnailPage;
+extern QRect g_rcFullScreen;
+
+class CSamplePlayerDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CSamplePlayerDlg(QWidget* parent = nullptr);
+    ~CSamplePlayerDlg() override;
+
+    // Control by template id; null for an id the dialog does not have.
+    QWidget* GetDlgItem(int id) const;
+    template <typename T> T* Item(int id) const { return qobject_cast<T*>(GetDlgItem(id)); }
+
+    bool OnInitDialog();
+
+    // Layout and screen modes.
+    void FitWindowToSkin();
+    int ArrangeControls(int mode);
+    void ArrangeVideoPanes();
+    void OnBnClickedFullScreen();
+    void OnBnClickedScreenMode();
+    void OnBnClickedSkinToggle();
+    void OnBnClickedSwapView();
+    void OnBnClickedMapSmall();
+    void OnBnClickedMapHide();
+    void OnBnClickedMapSize();
+    void OnBnClicked1134();
+
+    // Playback.
+    void OnBnClickedExit();
+    void OnBnClickedMinimize();
+    void OnBnClickedPrev();
+    void OnBnClickedPlay();
+    void OnBnClickedStop();
+    void PlayNextFile();
+    void OnBnClickedStepBack();
+    void OnBnClickedStepForward();
+    void OnBnClickedFrameStep();
+    void OnTimer(int nIDEvent);
+    void UpdatePlayPosition();
+    void OnHScroll(int nSBCode, int nPos, QWidget* pScrollBar);
+    void UpdateTimeLabels(std::int64_t positionMs, std::int64_t durationMs);
+
+    // Opening.
+    bool OpenSelectedFile(QString path);
+    bool CheckFiltersRegistered();
+
+    // The volume word given to the wave-out device for a level 0 .. 100.
+    static std::uint32_t VolumeWord(int level);
+
+    // Language and speed unit from the card, tool tips, the map browsers.
+    void LoadLanguageFromCard(int request);
+    void LoadSpeedUnitFromCard(int request);
+    void SetupToolTips();
+    void InitMapBrowsers();
+
+    // Hooks for the windows of later work (dashboard painters, G-sensor window, the card,
+    // the map host); each does nothing until it is set.
+    std::function<void()> drawGraphStrip, drawInfoText, drawSpeedometer, drawSmartPanel;
+    std::function<void(std::int64_t)> updateGSensorCursor;
+    std::function<void()> toggleFileListPanel;
+
+    // State, as the rest of the program reads it.
+    CDShowPlayer m_player;
+    CTextData m_textData;
+    int m_nScreenMode = kScreenNormal;
+    int m_nFrontPane = 0;
+    int m_nRearPane = 0;
+    int m_nMapMode = 0;
+    std::int32_t m_nCurrentRow = -1;
+    int m_nPlayRate = 1;
+    unsigned char m_bListPanelShown = 0;
+    QString m_strCardPath;
+    QRect m_rcWindow;
+    QWidget* m_pGSensorDlg = nullptr;
+    CZoomDlg* m_pZoomDlg = nullptr;
+    CRearViewDlg* m_pRearViewDlg = nullptr;
+    QWidget* m_pRecoveryDlg = nullptr;
+    CListDlg* m_pListDlg = nullptr;
+    QWidget* m_pSetupDlg = nullptr;
+    QImage m_bmpSkin;
+    int m_nVolume = 0;
+    unsigned char m_bMapProvider = 1;
+    int m_nLanguage = 0;
+    int m_bReopen = 0;
+    bool m_bPlaybackTimer = false;   // timer 100 runs
+
+    // The two off-screen static windows of the template ("Video window1", "Video window2").
+    QWidget* m_viewFront = nullptr;
+    QWidget* m_viewRear = nullptr;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void DoDataExchange();
+    void CreateChildViews();
+    void ConnectCommands();
+    void InitPositionSlider();
+    void InitSlider1112();
+    void InitVolumeSlider();
+    void LoadButtonImages();
+    void SetPlayButtonPlaying(bool playing);
+    void StartPlaybackTimer();
+    void KillPlaybackTimer();
+    void SetWaveOutVolume(std::uint32_t word);
+    void FocusListWindow();
+    void PlaceMapWindows(bool onScreenIsBrowser);
+    void ResetPaneZoom();
+
+    // The list window's visible list, as the playback commands use it.
+    int ListRowCount() const;
+    int ListSelectionMark() const;
+    int ListFirstSelected() const;
+    QString ListRowText(int row, int column) const;
+    void ListSelectOnly(int row);
+
+    enum class Vis { Show, Hide, Keep };
+    void Place(int id, int x, int y, int w, int h, Vis vis);
+    void SetVisible(int id, bool visible);
+
+    QMap<int, QWidget*> m_controls;
+    int m_nTimerQtId = 0;
+};
