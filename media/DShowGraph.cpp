@@ -505,10 +505,24 @@ HRESULT CDShowGraph::Pause()
     if (!m_pGraphBuilder) return E_NOINTERFACE;
     // A graph that never got its filters has nothing to pause.
     if (!m_bBuilt) return VFW_E_WRONG_STATE;
+    const bool wasRunning = m_nState == kStateRunning;
     const HRESULT hr = ChangeState(GST_STATE_PAUSED, kStateTimeoutMs);
     if (FAILED(hr)) return hr;
     m_nState = kStatePaused;
+    if (wasRunning) AlignRenderers();
     return S_OK;
+}
+
+// Stopping the clock catches each renderer wherever its own thread was: one may have
+// shown the next picture while the other has not. Cue both again at the position.
+void CDShowGraph::AlignRenderers()
+{
+    if (!m_pRenderer2 || !HasLinkedSinkPad(m_pRenderer2)) return;
+    const auto a = m_relay->Last(0), b = m_relay->Last(1);
+    if (!a || !b || a->positionMs == b->positionMs) return;
+    std::int64_t pos = 0;
+    GetCurrentPosition(&pos);
+    if (!m_bEos) Seek(pos, m_dAppliedRate);
 }
 
 HRESULT CDShowGraph::Stop()
@@ -516,9 +530,11 @@ HRESULT CDShowGraph::Stop()
     if (!m_bReady) return -1;
     if (m_nState != kStateRunning && m_nState != kStatePaused) return VFW_E_WRONG_STATE;
     // Stopped keeps the position and the last picture, as paused does.
+    const bool wasRunning = m_nState == kStateRunning;
     const HRESULT hr = ChangeState(GST_STATE_PAUSED, kStateTimeoutMs);
     if (FAILED(hr)) return hr;
     m_nState = kStateStopped;
+    if (wasRunning) AlignRenderers();
     return S_OK;
 }
 
@@ -598,10 +614,7 @@ double CDShowGraph::LinearVolume() const
 HRESULT CDShowGraph::FrameStep(int frames)
 {
     if (!m_pGraphBuilder || !m_bBuilt || !m_pRenderer1 || frames <= 0) return 0;
-    if (m_nState == kStateRunning) {
-        if (FAILED(ChangeState(GST_STATE_PAUSED, kStateTimeoutMs))) return 0;
-        m_nState = kStatePaused;
-    }
+    if (m_nState == kStateRunning && FAILED(Pause())) return 0;
     DrainBus();
     if (m_bEos) return 0;
     // Both videos step together, so front and rear stay on the same frame.

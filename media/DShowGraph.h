@@ -105,6 +105,7 @@ private:
     HRESULT ChangeState(int gstState, int timeoutMs);
     HRESULT WaitAsyncDone(int timeoutMs);
     HRESULT Seek(std::int64_t pos100ns, double rate);
+    void AlignRenderers();
     bool DrainBus();  // true when an error was among the messages
 
     _GstElement* m_pRenderer1 = nullptr;
