@@ -2,6 +2,7 @@
 # and mutated streams.
 viewer_test(decoder_idct_test SOURCES decoder/IdctTest.cpp LIBS decoder)
 viewer_test(decoder_headers_test SOURCES decoder/HeadersTest.cpp LIBS decoder)
+viewer_test(decoder_vlc_block_test SOURCES decoder/VlcBlockTest.cpp LIBS decoder)
 viewer_test(decoder_intra_test SOURCES decoder/IntraStreamTest.cpp LIBS decoder PkgConfig::FFMPEG)
 viewer_test(decoder_inter_pixel_test SOURCES decoder/InterPixelTest.cpp LIBS decoder)
 viewer_test(decoder_inter_test SOURCES decoder/InterStreamTest.cpp LIBS decoder PkgConfig::FFMPEG)

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -14,6 +15,42 @@
 #include "decoder/Decoder.h"
 
 namespace dectest {
+
+// MSB-first bit writer for hand-made headers and blocks.
+class BitWriter {
+public:
+    void Put(uint32_t value, int bits)
+    {
+        for (int i = bits - 1; i >= 0; --i) {
+            acc_ = (acc_ << 1) | ((value >> i) & 1);
+            if (++n_ == 8) {
+                bytes_.push_back(uint8_t(acc_));
+                acc_ = 0;
+                n_ = 0;
+            }
+        }
+    }
+    void Bytes(std::initializer_list<uint8_t> b)
+    {
+        for (uint8_t v : b)
+            Put(v, 8);
+    }
+    // Pads with a 0 and ones to the byte boundary, as MPEG-4 stuffing.
+    std::vector<uint8_t> Finish()
+    {
+        if (n_) {
+            Put(0, 1);
+            while (n_)
+                Put(1, 1);
+        }
+        return bytes_;
+    }
+
+private:
+    std::vector<uint8_t> bytes_;
+    uint32_t acc_ = 0;
+    int n_ = 0;
+};
 
 struct Picture {
     int codingType = -1;

@@ -23,6 +23,10 @@ const IntraCase kCases[] = {
     {"mpeg4_partitioned_packets", "176x144", false, "-data_partitioning 1 -ps 500"},
     {"mpeg4_mpeg_quant", "176x144", false, "-mpeg_quant 1"},
     {"mpeg4_odd_size", "200x120", false, "-q:v 2"},
+    // Quantiser changing from MB to MB: dquant, DC VLC threshold, AC rescaling.
+    {"mpeg4_adaptive_quant", "176x144", false, "-b:v 150k -lumi_mask 0.5 -dark_mask 0.5"},
+    {"mpeg4_adaptive_matrix_packets", "176x144", false, "-b:v 150k -lumi_mask 0.5 -mpeg_quant 1 -ps 400"},
+    {"h263_adaptive_quant", "176x144", true, "-b:v 100k -lumi_mask 0.5 -dark_mask 0.5"},
     {"h263_qcif", "176x144", true, ""},
     {"h263_cif", "352x288", true, ""},
     {"h263_cif_gobs", "352x288", true, "-ps 300"},
