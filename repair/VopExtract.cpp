@@ -22,19 +22,23 @@ std::size_t ReadNextVop(std::uint8_t* buffer, std::FILE* file, std::size_t limit
     buffer[1] = 0x00;
     buffer[2] = 0x01;
     buffer[3] = 0xB6;
-    std::size_t count = 4;
+    std::size_t count = 4;  // bytes of the VOP read so far; only the first limit are stored
 
+    // A VOP longer than the buffer keeps its first limit bytes (the picture comes first, and
+    // the frame check cuts what follows it anyway) and the search goes on after it, so one
+    // long stretch without start codes costs no later picture.
     window = 0xFFFFFFFF;
     for (;;) {
-        if (count >= limit) return 0;  // does not fit: dropped, and the caller stops
         const int c = std::getc(file);
-        if (c == EOF) return count;    // the last VOP runs to the end of the file
-        buffer[count++] = static_cast<std::uint8_t>(c);
+        if (c == EOF) return count < limit ? count : limit;  // the last VOP runs to the end of the file
+        if (count < limit) buffer[count] = static_cast<std::uint8_t>(c);
+        ++count;
         window = (window << 8) | static_cast<std::uint32_t>(c);
         if (window == kVopStartCode) {
             // Leave the next start code for the next call.
             if (std::fseek(file, -4, SEEK_CUR) != 0) return 0;
-            return count - 4;
+            count -= 4;
+            return count < limit ? count : limit;
         }
     }
 }

@@ -9,8 +9,9 @@ inline constexpr std::size_t kExtractBufferSize = 640 * 480 * 3;
 inline constexpr std::size_t kCheckVopLimit = 2097152;
 
 // Reads the next VOP (its start code included, up to the next start code or the end of
-// the file) into buffer, which holds at least limit bytes. Returns its length; 0 at the end
-// of the file or when the VOP would not fit in limit bytes.
+// the file) into buffer, which holds at least limit bytes. Returns its length, at most
+// limit (a longer VOP keeps its first limit bytes, the rest is passed over); 0 at the end
+// of the file.
 std::size_t ReadNextVop(std::uint8_t* buffer, std::FILE* file, std::size_t limit);
 
 // Copies every VOP of in to out. Returns the bytes written; 0 when there were none, the

@@ -70,16 +70,22 @@ TEST(ReadNextVop, CutsFromStartCodeToStartCode)
     for (const Case& c : cases) EXPECT_EQ(ReadAll(c.data, 1000), c.vops) << c.name;
 }
 
-TEST(ReadNextVop, DropsAVopThatDoesNotFitAndStopsThere)
+TEST(ReadNextVop, KeepsTheStartOfAVopThatDoesNotFitAndGoesOn)
 {
     const Bytes small = Cat({kCode, Bytes(4, 0x11)});     // 8 bytes
-    const Bytes big = Cat({kCode, Bytes(20, 0x22)});      // 24 bytes
-    const auto vops = ReadAll(Cat({small, big, small}), 16);
-    ASSERT_EQ(vops.size(), 1u);
+    Bytes big = Cat({kCode, Bytes(20, 0x22)});            // 24 bytes
+    big[10] = 0x00;
+    big[11] = 0x00;
+    big[12] = 0x01;                                       // other start codes inside
+    const auto vops = ReadAll(Cat({small, big, small, big}), 16);
+    ASSERT_EQ(vops.size(), 4u);
     EXPECT_EQ(vops[0], small);
-    // The buffer never takes more than the limit: one byte less fits at the end of the file.
-    EXPECT_EQ(ReadAll(Cat({small, Cat({kCode, Bytes(11, 0x33)})}), 16).size(), 2u);
-    EXPECT_EQ(ReadAll(Cat({small, Cat({kCode, Bytes(12, 0x33)})}), 16).size(), 1u);
+    EXPECT_EQ(vops[1], Bytes(big.begin(), big.begin() + 16));
+    EXPECT_EQ(vops[2], small);
+    EXPECT_EQ(vops[3], Bytes(big.begin(), big.begin() + 16));  // the last, cut at the end of the file
+    // The next start code may straddle the limit.
+    const Bytes fifteen = Cat({kCode, Bytes(11, 0x33)});
+    EXPECT_EQ(ReadAll(Cat({fifteen, small}), 16), (std::vector<Bytes>{fifteen, small}));
 }
 
 TEST(ExtractVops, CopiesEveryVopAndCountsTheBytes)
@@ -114,6 +120,16 @@ TEST(ExtractVops, ReportsAWriteThatFails)
     bool writeFailed = false;
     EXPECT_EQ(ExtractVops(in.get(), out.get(), &writeFailed), 0u);
     EXPECT_TRUE(writeFailed);
+}
+
+TEST(ExtractVops, KeepsTheLastPictureOfARecordingWhoseIndexIsLargerThanTheBuffer)
+{
+    // The index and audio after the last picture run past the extraction buffer.
+    const Bytes last = Cat({kCode, Bytes(500, 0x44)});
+    Bytes tail(kExtractBufferSize + 1000, 0x55);
+    File in = MemoryFile(Cat({Cat({kCode, Bytes(100, 0x66)}), last, tail}));
+    File out(std::tmpfile());
+    EXPECT_EQ(ExtractVops(in.get(), out.get()), 104 + kExtractBufferSize);
 }
 
 TEST(ExtractVops, FindsTheVopsOfARealRecordingInItsContainer)
