@@ -2,6 +2,7 @@
 
 #include "media/FrameRelay.h"
 #include "media/HVStreamParseFilter.h"
+#include "platform/WaveOut.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -419,6 +420,7 @@ HRESULT CDShowGraph::Finish()
 bool CDShowGraph::DrainBus()
 {
     if (!m_pGraphBuilder) return false;
+    ApplyOutputLevel();
     bool error = false;
     GstBus* bus = gst_element_get_bus(m_pGraphBuilder);
     while (GstMessage* msg = gst_bus_pop(bus)) {
@@ -596,11 +598,20 @@ HRESULT CDShowGraph::SetPositionRaw(std::int64_t pos)
 HRESULT CDShowGraph::SetVolume(std::int32_t hundredthsDb)
 {
     if (!m_pGraphBuilder) return S_OK;
-    if (m_pVolume) {
-        const double db = std::clamp(hundredthsDb, -10000, 0) / 100.0;
-        g_object_set(m_pVolume, "volume", std::pow(10.0, db / 20.0), nullptr);
-    }
+    const double db = std::clamp(hundredthsDb, -10000, 0) / 100.0;
+    m_dGain = std::pow(10.0, db / 20.0);
+    m_dLevel = -1.0;
+    ApplyOutputLevel();
     return S_OK;
+}
+
+// The process-wide output level (wave-out volume) comes after the player's own volume.
+void CDShowGraph::ApplyOutputLevel()
+{
+    const double level = WaveOutLevel();
+    if (!m_pVolume || level == m_dLevel) return;
+    m_dLevel = level;
+    g_object_set(m_pVolume, "volume", m_dGain * level, nullptr);
 }
 
 double CDShowGraph::LinearVolume() const
@@ -772,5 +783,6 @@ HRESULT CDShowGraph::TearDown()
     m_bBuilt = 0;
     m_bEos = false;
     m_bResync = false;
+    m_dLevel = -1.0;
     return S_OK;
 }

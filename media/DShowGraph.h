@@ -78,7 +78,8 @@ public:
     const QString& FileName() const { return m_szFileName; }
     // Rate the pipeline currently plays at (after the clamp of Play).
     double AppliedRate() const { return m_dAppliedRate; }
-    // Linear gain of the audio renderer's volume, 1 when there is none.
+    // Linear gain of the audio renderer's volume (the player's volume times the
+    // process-wide output level), 1 when there is none.
     double LinearVolume() const;
 
     // Names of the elements in the pipeline (top level), and whether one is there.
@@ -106,6 +107,7 @@ private:
     HRESULT WaitAsyncDone(int timeoutMs);
     HRESULT Seek(std::int64_t pos100ns, double rate);
     void AlignRenderers();
+    void ApplyOutputLevel();
     bool DrainBus();  // true when an error was among the messages
 
     _GstElement* m_pRenderer1 = nullptr;
@@ -134,6 +136,8 @@ private:
     bool m_bEos = false;          // the pipeline reached the end since the last seek
     bool m_bResync = false;       // frames were stepped: realign audio before running
     _GstElement* m_pVolume = nullptr;
+    double m_dGain = 1.0;    // the player's volume, linear
+    double m_dLevel = -1.0;  // output level last applied
     std::vector<_GstElement*> m_queues;   // the queue of each chain, with its own reference
     bool m_aDecoderFlags[2][2] = {{false, false}, {false, false}};
     std::shared_ptr<FrameRelay> m_relay;

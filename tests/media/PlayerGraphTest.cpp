@@ -2,6 +2,7 @@
 #include "tests/media/PlayerTestSupport.h"
 
 #include "platform/Registry.h"
+#include "platform/WaveOut.h"
 
 using namespace playertest;
 
@@ -216,6 +217,19 @@ TEST(PlayerGraph, VolumeInHundredthsOfADecibel)
     EXPECT_NEAR(player.Graph()->LinearVolume(), 0.0, 1e-4);
     EXPECT_EQ(player.SetVolume(100), 1);
     EXPECT_DOUBLE_EQ(player.Graph()->LinearVolume(), 1.0);
+
+    // The wave-out level applies after the player's volume, and muting it silences the player.
+    waveOutSetVolume(0, 0x7FFF7FFF);
+    player.GetPositionMs();
+    EXPECT_NEAR(player.Graph()->LinearVolume(), 0.5, 0.001);
+    EXPECT_EQ(player.SetVolume(50), 1);
+    EXPECT_NEAR(player.Graph()->LinearVolume(), 0.7071 * 0.5, 0.001);
+    waveOutSetVolume(0, 0);
+    player.GetPositionMs();
+    EXPECT_DOUBLE_EQ(player.Graph()->LinearVolume(), 0.0);
+    waveOutSetVolume(0, 0xFFFFFFFF);
+    player.GetPositionMs();
+    EXPECT_NEAR(player.Graph()->LinearVolume(), 0.7071, 0.001);
 }
 
 TEST(PlayerGraph, DecoderFlagsGoToTheNamedDecoder)

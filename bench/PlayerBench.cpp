@@ -1,0 +1,197 @@
+// Measures the player on a generated 60-second recording (front 1920x1080, rear
+// 1280x720, H.264, AAC, 10 G records a second) beside the stock tools on the same file:
+//   open + read every data sample   vs  ffmpeg copying the data track to null
+//   accurate seek (paused)          vs  ffmpeg -ss (open, seek, decode one frame)
+//   20 s of play at rate 1 (CPU, peak memory)  vs  gst-launch-1.0 playbin
+// Usage: player_bench [recording]   (made in /tmp when not given, reused when present)
+#include "media/DShowPlayer.h"
+#include "tools/recgen/RecordingGenerator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QThread>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+class NullWindow : public IVideoWindow {
+public:
+    void PresentFrame(std::shared_ptr<const VideoFrame>) override {}
+    int ClientWidth() const override { return 640; }
+    int ClientHeight() const override { return 360; }
+    void Repaint() override {}
+};
+
+double NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<duration<double, std::milli>>(steady_clock::now().time_since_epoch()).count();
+}
+
+struct Usage {
+    double cpuSeconds = 0;
+    double peakMb = 0;
+    double wallMs = 0;
+};
+
+// Runs argv as a child, interrupts it after stopAfterMs (0: let it end), returns its usage.
+Usage RunChild(std::vector<std::string> args, int stopAfterMs)
+{
+    Usage u;
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const double t0 = NowMs();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (std::getenv("BENCH_QUIET_CHILD")) {
+            std::freopen("/dev/null", "w", stdout);
+        }
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    if (stopAfterMs > 0) {
+        usleep(static_cast<useconds_t>(stopAfterMs) * 1000);
+        kill(pid, SIGINT);
+    }
+    int status = 0;
+    rusage ru{};
+    wait4(pid, &status, 0, &ru);
+    u.wallMs = NowMs() - t0;
+    u.cpuSeconds = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
+    u.peakMb = ru.ru_maxrss / 1024.0;
+    return u;
+}
+
+double RunTimed(const std::string& cmd)
+{
+    const double t0 = NowMs();
+    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", cmd.c_str());
+    return NowMs() - t0;
+}
+
+// Child mode: play the file for the given milliseconds at rate 1 in two windows.
+int PlayChild(int argc, char** argv, const char* path, int ms)
+{
+    QCoreApplication app(argc, argv);
+    NullWindow w1, w2;
+    CDShowPlayer player;
+    player.Init(2, &w1, &w2);
+    if (!player.OpenFile(QString::fromLocal8Bit(path)) || !player.Play()) return 1;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        app.processEvents(QEventLoop::AllEvents, 50);
+        player.GetPositionMs();  // as the window's update timer does
+        QThread::msleep(20);
+    }
+    player.StopAndClose();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::string(argv[1]) == "--play") return PlayChild(argc, argv, argv[2], std::atoi(argv[3]));
+
+    std::string path = argc > 1 ? argv[1] : "/tmp/player_bench_60s.mp4";
+    if (!QFileInfo::exists(QString::fromStdString(path))) {
+        recgen::RecordingSpec s;
+        s.durationMs = 60000;
+        s.width = 1920;
+        s.height = 1080;
+        s.videoTracks = 2;
+        s.rearWidth = 1280;
+        s.rearHeight = 720;
+        s.fps = 30;
+        s.codec = recgen::VideoCodec::H264;
+        s.audio = recgen::AudioCodec::Aac;
+        s.gRecordsPerSecond = 10;
+        std::printf("writing %s ...\n", path.c_str());
+        std::fflush(stdout);
+        std::string error;
+        if (!recgen::WriteRecording(path, s, nullptr, &error)) {
+            std::fprintf(stderr, "cannot write the recording: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    const std::string self = "/proc/self/exe";
+    char exe[4096] = {};
+    if (readlink(self.c_str(), exe, sizeof exe - 1) <= 0) return 1;
+
+    // 1. Play 20 s at rate 1, each in its own process so that its CPU time and peak
+    //    memory are its own.
+    const int playMs = 20000;
+    const Usage ours = RunChild({exe, "--play", path, std::to_string(playMs)}, 0);
+    const std::string uri = "uri=file://" + path;
+    const Usage ref = RunChild({"gst-launch-1.0", "-q", "playbin", uri, "video-sink=fakesink sync=true"}, playMs);
+
+    // 2. Open and read every data sample (in this process, after the children).
+    int argc0 = 1;
+    QCoreApplication app(argc0, argv);
+    NullWindow w1, w2;
+    double openMs = 0;
+    int samples = 0;
+    {
+        CDShowPlayer player;
+        player.Init(2, &w1, &w2);
+        const double t0 = NowMs();
+        if (!player.OpenFile(QString::fromStdString(path))) {
+            std::fprintf(stderr, "the player cannot open %s\n", path.c_str());
+            return 1;
+        }
+        for (;;) {
+            std::uint8_t buf[1024] = {};
+            std::int32_t size = 1024;
+            std::uint32_t stamp = 0;
+            if (player.ReadDataSample(buf, &size, &stamp) != 0) break;
+            ++samples;
+        }
+        openMs = NowMs() - t0;
+
+        // 3. Accurate seeks while paused, to times between key frames.
+        const int seekTo[] = {31500, 7333, 45250, 12010, 58800, 2500, 39990, 20470};
+        player.Pause();
+        double total = 0;
+        for (int ms : seekTo) {
+            const double s0 = NowMs();
+            player.SeekMs(ms);
+            total += NowMs() - s0;
+        }
+        const double seekMs = total / (sizeof seekTo / sizeof seekTo[0]);
+        double refSeek = 0;
+        for (int ms : seekTo) {
+            char cmd[1024];
+            std::snprintf(cmd, sizeof cmd, "ffmpeg -nostdin -v error -ss %.3f -i '%s' -map 0:v:0 -map 0:v:1 -frames:v 1 -f null -",
+                          ms / 1000.0, path.c_str());
+            refSeek += RunTimed(cmd);
+        }
+        refSeek /= sizeof seekTo / sizeof seekTo[0];
+
+        const double refOpen =
+            RunTimed("ffmpeg -nostdin -v error -i '" + path + "' -map 0:d -c copy -f data -y /dev/null");
+
+        std::printf("recording: %s (60 s, 1920x1080 + 1280x720 H.264, AAC, %d data samples)\n", path.c_str(), samples);
+        std::printf("open + read data samples: player %.1f ms, ffmpeg data copy %.1f ms, ratio %.2f\n", openMs, refOpen,
+                    openMs / refOpen);
+        std::printf("accurate seek (paused, both videos): player %.1f ms, ffmpeg open+seek+frame %.1f ms, ratio %.2f\n",
+                    seekMs, refSeek, seekMs / refSeek);
+    }
+    std::printf("play 20 s at rate 1: player CPU %.2f s, peak %.0f MB; playbin CPU %.2f s, peak %.0f MB; "
+                "ratios CPU %.2f, memory %.2f\n",
+                ours.cpuSeconds, ours.peakMb, ref.cpuSeconds, ref.peakMb, ours.cpuSeconds / ref.cpuSeconds,
+                ours.peakMb / ref.peakMb);
+    return 0;
+}
