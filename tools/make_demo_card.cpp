@@ -1,13 +1,42 @@
 // make_demo_card: writes a whole demo SD card tree: the kind folders Event, Normal and
 // Parking with a dozen recordings each (front and rear camera, drive data), and SETUP.
 //   make_demo_card DIR [--seconds N]
+#include "settings/SetupRecord.h"
 #include "tools/recgen/RecordingGenerator.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <string>
+
+namespace {
+
+bool WriteFile(const std::filesystem::path& path, const char* bytes, std::size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes, static_cast<std::streamsize>(size));
+    return static_cast<bool>(out);
+}
+
+// The camera's own files: its settings (the default record, in English) and its factory
+// record (model code and firmware 2.0.3).
+bool WriteCameraFiles(const std::filesystem::path& root)
+{
+    SetupRecord setup = DefaultSetupRecord();
+    setup.SetWord(SetupWord::kLanguage, 1);
+    setup.SetWord(SetupWord::kLanguageCopy, 1);
+    setup.checksum = SetupRecordChecksum(setup);
+    const SetupBytes bytes = SetupRecordToBytes(setup);
+    std::string factory(kFactoryRecordSize, '\0');
+    factory.replace(0, 3, "ZQX");
+    factory.replace(46, 6, "V2.0.3");
+    return WriteFile(root / "data_setup.cfg", reinterpret_cast<const char*>(bytes.data()), bytes.size()) &&
+           WriteFile(root / "SETUP" / "data_factory.cfg", factory.data(), factory.size());
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -22,6 +51,10 @@ int main(int argc, char** argv)
 
     std::error_code ec;
     std::filesystem::create_directories(root / "SETUP", ec);
+    if (ec || !WriteCameraFiles(root)) {
+        std::fprintf(stderr, "make_demo_card: cannot write the camera's files in %s\n", root.c_str());
+        return 1;
+    }
     const char* kinds[] = {"Event", "Normal", "Parking"};
     int made = 0;
     for (int k = 0; k < 3; ++k) {
