@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <thread>
 
 namespace {
@@ -631,6 +632,30 @@ TEST_F(Editor, EnterAndEscapeDoNotClose)
     delete korean;
     EXPECT_TRUE(dlg->isVisible());
     dlg->close();
+    EXPECT_TRUE(boxes.seen.empty());
+}
+
+TEST_F(Editor, AnyRecordBindsWithoutBeingChanged)
+{
+    // Out-of-range radios, combos and trackbars, negative and huge words: the pages show what
+    // they can and change nothing until the user acts.
+    std::mt19937 rng(5);
+    BoxRecorder boxes;
+    for (int round = 0; round < 12; ++round) {
+        SetupBytes b{};
+        for (auto& x : b) x = static_cast<std::uint8_t>(round % 3 == 0 ? rng() % 4 : rng());
+        b[0] = 'Z';
+        b[1] = 'Q';
+        b[2] = 'X';
+        const SetupRecord r = SetupRecordFromBytes(b.data());
+        CardTree card("bind_any_" + QString::number(round));
+        card.WriteSetup(r);
+        auto dlg = OpenEditor(round % 3);
+        for (int t : {1, 2, 3, 4, 0}) SelectTab(*dlg, t);
+        EXPECT_EQ(dlg->WorkingRecord(), r) << round;
+        dlg->close();
+        EXPECT_EQ(card.Setup(), ToQBytes(r));
+    }
     EXPECT_TRUE(boxes.seen.empty());
 }
 
