@@ -15,7 +15,22 @@ namespace {
 const uint8_t* AreaSource(DecoderInstance* d, const McPlane& p, int x0, int y0, int cols, int rows,
                           int* pitch) {
   if (x0 < 0 || y0 < 0 || x0 + cols > p.width || y0 + rows > p.height) {
-    EmulateEdgesPitch(d->edgeBuffer, p.base, x0, x0 + cols, p.width, p.pitch, y0, y0 + rows, p.height);
+    if (p.parity < 0) {
+      EmulateEdgesPitch(d->edgeBuffer, p.base, x0, x0 + cols, p.width, p.pitch, y0, y0 + rows, p.height);
+    } else {
+      // A field's rows are clamped as frame rows, as the encoders' own
+      // reconstruction does: beyond the bottom every field repeats the
+      // frame's last line, above the top its first.
+      const uint8_t* frame = p.base - p.parity * (p.pitch / 2);
+      const int frameRows = 2 * p.height;
+      if (rows > 17) rows = 17;
+      for (int r = 0; r < rows; ++r) {
+        int fr = 2 * (y0 + r) + p.parity;
+        fr = fr < 0 ? 0 : (fr >= frameRows ? frameRows - 1 : fr);
+        EmulateEdgesPitch(d->edgeBuffer + r * kEdgePitch, frame + static_cast<long>(fr) * (p.pitch / 2), x0,
+                          x0 + cols, p.width, p.pitch, 0, 1, 1);
+      }
+    }
     *pitch = kEdgePitch;
     return d->edgeBuffer + (x0 & 3);
   }
@@ -172,7 +187,7 @@ void PredictFieldMb(DecoderInstance* d, const FrameRecord* ref, const DecMv fiel
   const int rnd = LumaRounding(d);
   for (int f = 0; f < 2; ++f) {
     const int sel = select[f] & 1;
-    const McPlane y{ref->pY + sel * stride, stride, 2 * stride, d->alignedHeight / 2};
+    const McPlane y{ref->pY + sel * stride, stride, 2 * stride, d->alignedHeight / 2, sel};
     const int mvx = fieldMv[f].x;
     const int mvy = fieldMv[f].y >> 1;  // field units
     uint8_t* dst = d->curY + f * stride;
@@ -189,8 +204,8 @@ void PredictFieldMb(DecoderInstance* d, const FrameRecord* ref, const DecMv fiel
       cmx = (mvx >> 1) | (mvx & 1);
       cmy = (mvy >> 1) | (mvy & 1);
     }
-    const McPlane u{ref->pU + sel * cs, cs, 2 * cs, d->alignedHeight / 4};
-    const McPlane v{ref->pV + sel * cs, cs, 2 * cs, d->alignedHeight / 4};
+    const McPlane u{ref->pU + sel * cs, cs, 2 * cs, d->alignedHeight / 4, sel};
+    const McPlane v{ref->pV + sel * cs, cs, 2 * cs, d->alignedHeight / 4, sel};
     PredictHalfPel(d, d->curU + f * cs, 2 * cs, u, 8 * d->mbX, 4 * d->mbY, 8, 4, cmx, cmy, average);
     PredictHalfPel(d, d->curV + f * cs, 2 * cs, v, 8 * d->mbX, 4 * d->mbY, 8, 4, cmx, cmy, average);
   }

@@ -16,6 +16,7 @@ struct McPlane {
   int width;
   int pitch;
   int height;
+  int parity = -1;  // -1 a frame plane, else the field (0 top, 1 bottom) that base starts
 };
 
 // Predicts a w x h area (w 8 or 16) at (x, y) of the plane displaced by the

@@ -232,6 +232,34 @@ TEST(Qpel, EveryPhaseMatchesTheDefinition) {
   }
 }
 
+// Field prediction past the picture clamps rows as frame rows: below the
+// bottom both fields repeat the frame's last line, above the top its first.
+TEST(EdgeEmulation, FieldRowsClampAsFrameRows) {
+  const int w = 16, h = 16;
+  std::vector<uint8_t> frame(w * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) frame[y * w + x] = uint8_t(10 * y + x);
+  DecoderInstance d;
+  std::memset(&d, 0, sizeof d);
+  std::vector<uint8_t> edge(WORK_EDGE_BYTES);
+  d.edgeBuffer = edge.data();
+  d.copyBlockFn = CopyBlock8;
+  for (int parity = 0; parity <= 1; ++parity) {
+    const McPlane field{frame.data() + parity * w, w, 2 * w, h / 2, parity};
+    uint8_t out[8 * 8];
+    PredictHalfPel(&d, out, 8, field, 0, 0, 8, 8, 0, 2 * 5, false);  // 5 field rows down
+    for (int r = 0; r < 8; ++r) {
+      const int fr = std::min(2 * (r + 5) + parity, h - 1);
+      for (int x = 0; x < 8; ++x) ASSERT_EQ(out[r * 8 + x], frame[fr * w + x]) << parity << " row " << r;
+    }
+    PredictHalfPel(&d, out, 8, field, 0, 0, 8, 8, 0, -2 * 3, false);  // 3 field rows up
+    for (int r = 0; r < 8; ++r) {
+      const int fr = std::max(2 * (r - 3) + parity, 0);
+      for (int x = 0; x < 8; ++x) ASSERT_EQ(out[r * 8 + x], frame[fr * w + x]) << parity << " row " << r;
+    }
+  }
+}
+
 TEST(Qpel, FlatAreasStayFlatAndRampsInterpolate) {
   uint8_t src[17 * 24];
   std::memset(src, 90, sizeof src);

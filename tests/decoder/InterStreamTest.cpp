@@ -67,6 +67,7 @@ const StreamCase kCases[] = {
     {"qpel", 352, 288, "-c:v mpeg4 -q:v 4 -g 30 -flags +qpel", false},
     {"qpel_bframes_mv4", 352, 288, "-c:v mpeg4 -q:v 4 -g 30 -bf 2 -flags +qpel+mv4", false},
     {"partitioned", 352, 288, "-c:v mpeg4 -q:v 4 -g 30 -data_partitioning 1 -ps 800", false},
+    {"partitioned_mv4_bframes", 352, 288, "-c:v mpeg4 -q:v 4 -g 30 -data_partitioning 1 -ps 600 -flags +mv4 -bf 1", false},
     {"resync", 352, 288, "-c:v mpeg4 -q:v 4 -g 30 -ps 500 -bf 1", false},
     {"mpeg_quant", 352, 288, "-c:v mpeg4 -q:v 4 -g 30 -mpeg_quant 1 -bf 1", false},
     {"interlaced", 352, 288, "-c:v mpeg4 -q:v 4 -g 30 -flags +ildct+ilme", false},
