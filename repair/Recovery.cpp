@@ -190,7 +190,9 @@ void CRecovery::RunH264Repair()
 void CRecovery::OnBnClickedRepairProgram()
 {
     const QString program = FindRepairProgram();
-    if (program.isEmpty() || !QProcess::startDetached(program, {}))
+    if (program.isEmpty())
         Message(QStringLiteral("Error : ClipMender is not installed"));
+    else if (!QProcess::startDetached(program, {}))
+        Message(QStringLiteral("Error : can't start ") + program);
     OnOK();
 }

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -193,7 +194,14 @@ TEST_F(Recovery, Mp4vRepairsTheChosenRecordingThenSaysSo)
     ASSERT_TRUE(repairtest::MakeMpeg4Recording(input, 1, 10));
     Click(IDC_RECOVERY_MP4V);
     Choose(input);
+    // The windows keep being served while the repair runs; the dialog takes no clicks then.
+    bool servedWhileBusy = false;
+    QTimer::singleShot(0, dialog_.get(), [&] {
+        servedWhileBusy = dialog_->IsBusy() && !dialog_->isEnabled();
+        dialog_->OnRecover();  // a second click meanwhile starts nothing
+    });
     Click(IDC_RECOVERY_RECOVER);
+    EXPECT_TRUE(servedWhileBusy);
     EXPECT_EQ(boxes_, QStringList{"Recovery VGA!!!"});
     EXPECT_FALSE(dialog_->isVisible());
     EXPECT_TRUE(dialog_->isEnabled());
