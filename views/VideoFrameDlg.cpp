@@ -200,7 +200,8 @@ void CVideoFrameDlg::paintEvent(QPaintEvent*)
 
 void CVideoFrameDlg::wheelEvent(QWheelEvent* event)
 {
-    const int delta = event->angleDelta().x();
+    // Qt counts a turn to the left as positive, the sideways wheel message a turn to the right.
+    const int delta = -event->angleDelta().x();
     if (delta != 0) {
         OnMouseHWheel(CVideoPane::KeyFlags(event->buttons(), event->modifiers()),
                       short(std::clamp(delta, -32768, 32767)));

@@ -92,7 +92,7 @@ std::optional<QVariant> CWebBrowser2::RunScript(const QString& script, int waitM
     if (!pending->done) {
         QEventLoop loop;
         pending->loop = &loop;
-        QTimer::singleShot(std::max(0, waitMs), &loop, &QEventLoop::quit);
+        QTimer::singleShot(std::max(0, waitMs < 0 ? m_nScriptWaitMs : waitMs), &loop, &QEventLoop::quit);
         QPointer<CWebBrowser2> self(this);
         m_bWaiting = true;
         loop.exec(QEventLoop::ExcludeUserInputEvents);

@@ -48,7 +48,10 @@ public:
 
     // Runs any script and waits a moment for its value (tests read the page with it); nothing
     // when there is no document, the page does not answer, or a call is already waiting.
-    std::optional<QVariant> RunScript(const QString& script, int waitMs = kScriptWaitMs);
+    std::optional<QVariant> RunScript(const QString& script, int waitMs = -1);
+    // How long calls wait when not told (kScriptWaitMs unless changed).
+    void SetScriptWaitMs(int waitMs) { m_nScriptWaitMs = waitMs; }
+    int ScriptWaitMs() const { return m_nScriptWaitMs; }
 
     QWebEngineView* View() const { return m_pView; }
     bool IsLoaded() const { return m_bLoaded; }
@@ -60,6 +63,7 @@ private:
     QWebEngineView* m_pView = nullptr;
     bool m_bLoaded = false;
     bool m_bWaiting = false;
+    int m_nScriptWaitMs = kScriptWaitMs;
     // Answers still owed by the page after a wait gave up; while any is owed the page is taken
     // as busy and calls fail at once instead of waiting again.
     std::shared_ptr<int> m_pOwed;

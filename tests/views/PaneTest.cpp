@@ -417,8 +417,11 @@ TEST_F(Panes, TheSidewaysWheelScrollsTheFrame)
     EXPECT_EQ(zoom->GetScrollPos(SB_VERT), 0);
     EXPECT_EQ(front()->pos(), QPoint(0, 0));
 
-    // A sideways wheel over the pane goes on to its frame.
+    // A sideways wheel over the pane goes on to its frame: one notch to the right scrolls up,
+    // one to the left (positive in Qt) down.
     Wheel(front(), QPoint(10, 10), QPoint(-120, 0));
+    EXPECT_EQ(zoom->GetScrollPos(SB_VERT), 0);
+    Wheel(front(), QPoint(10, 10), QPoint(120, 0));
     EXPECT_EQ(zoom->GetScrollPos(SB_VERT), 20);
     EXPECT_EQ(front()->ZoomLevel(), 1);
 
@@ -592,7 +595,7 @@ TEST_F(Panes, TheMainPlayerDrawsARecordingIntoBothPanes)
     EXPECT_FALSE(front()->OnMouseWheel(0, 120, ScreenPoint(zoom, 320, 180)));
 
     ASSERT_EQ(player.Pause(), 1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return front()->CurrentFrame() && back->CurrentFrame(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return front()->CurrentFrame() && back->CurrentFrame(); }, 30000));
     const std::shared_ptr<const VideoFrame> frontFrame = front()->CurrentFrame();
     const std::shared_ptr<const VideoFrame> rearFrame = back->CurrentFrame();
     EXPECT_EQ(frontFrame->width, 320);
