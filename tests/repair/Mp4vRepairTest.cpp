@@ -237,6 +237,39 @@ TEST(CheckVops, KeepsEveryPictureWholeAndCutsWhatFollowsIt)
     EXPECT_TRUE(got == expected);
 }
 
+// Noise between start codes, and pictures cut at random places: the check neither faults
+// nor keeps more of a VOP than was there.
+TEST(CheckVops, SurvivesNoiseAndCutPictures)
+{
+    const QString stream = repairtest::Scratch(QStringLiteral("check")) + QStringLiteral("/noise_src.m4v");
+    ASSERT_TRUE(repairtest::MakeMpeg4Recording(stream, 1, kKeyEvery10, 640, 480, false));
+    const QByteArray real = repairtest::ReadFile(stream);
+    const auto vops = repairtest::VopOffsets(real);
+    ASSERT_GT(vops.size(), 10u);
+    std::uint32_t seed = 7;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    QByteArray data;
+    for (std::size_t i = 0; i + 1 < vops.size(); ++i) {
+        QByteArray vop = real.mid(vops[i], vops[i + 1] - vops[i]);
+        switch (i % 3) {
+        case 0: vop.truncate(4 + qsizetype(next() % std::uint32_t(vop.size() - 4))); break;  // cut short
+        case 1: for (qsizetype k = 5; k < vop.size(); k += 1 + next() % 64) vop[k] = char(next() >> 24); break;
+        default: for (qsizetype k = 4; k < vop.size(); ++k) vop[k] = char(next() >> 24); break;  // all noise
+        }
+        data += vop;
+    }
+    std::FILE* in = std::tmpfile();
+    std::FILE* out = std::tmpfile();
+    ASSERT_TRUE(in && out);
+    std::fwrite(data.constData(), 1, std::size_t(data.size()), in);
+    std::rewind(in);
+    const std::uint64_t written = CheckVops(in, out, 640, 480);
+    std::fclose(in);
+    std::fclose(out);
+    EXPECT_GE(written, 66u);
+    EXPECT_LE(written, 66u + std::uint64_t(data.size()));
+}
+
 TEST(FrameCheckHeader, OurDecoderReadsTheSizeBackFromTheHeader)
 {
     ASSERT_EQ(BuildVolHeader(640, 480), 66);
