@@ -214,15 +214,25 @@ struct BPredictors {
   void Reset() { fwd[0] = fwd[1] = bwd[0] = bwd[1] = DecMv{0, 0}; }
 };
 
+// Scaled co-located vector component: (num * v) / den truncating toward zero,
+// in 64 bits (damaged time stamps may give any distances), kept in range.
+inline int ScaleMv(int64_t num, int v, int64_t den) {
+  if (den == 0) return 0;
+  int64_t q = num * v / den;
+  if (q < -4096) q = -4096;
+  if (q > 4095) q = 4095;
+  return static_cast<int>(q);
+}
+
 // Frame direct mode: forward and backward vectors per 8x8 block.
 void DirectFrameMvs(const DecoderInstance* d, const DecMv* col, DecMv mvd, DecMv fwd[4], DecMv bwd[4]) {
   const int trd = d->trd, trb = d->trb;
   for (int k = 0; k < 4; ++k) {
     const int cx = col[k].x, cy = col[k].y;
-    fwd[k].x = static_cast<int16_t>(DivExact(trb * cx, trd) + mvd.x);
-    fwd[k].y = static_cast<int16_t>(DivExact(trb * cy, trd) + mvd.y);
-    bwd[k].x = static_cast<int16_t>(mvd.x ? fwd[k].x - cx : DivExact((trb - trd) * cx, trd));
-    bwd[k].y = static_cast<int16_t>(mvd.y ? fwd[k].y - cy : DivExact((trb - trd) * cy, trd));
+    fwd[k].x = static_cast<int16_t>(ScaleMv(trb, cx, trd) + mvd.x);
+    fwd[k].y = static_cast<int16_t>(ScaleMv(trb, cy, trd) + mvd.y);
+    bwd[k].x = static_cast<int16_t>(mvd.x ? fwd[k].x - cx : ScaleMv(int64_t{trb} - trd, cx, trd));
+    bwd[k].y = static_cast<int16_t>(mvd.y ? fwd[k].y - cy : ScaleMv(int64_t{trb} - trd, cy, trd));
   }
 }
 
@@ -308,12 +318,12 @@ MbResult DecodeBMacroblock(DecoderInstance* d, BPredictors* pr) {
       if (vol->top_field_first) df[0] = -df[0], df[1] = -df[1];
       DecMv ff[2], bf[2];
       for (int f = 0; f < 2; ++f) {
-        const int trdF = d->trdField + df[f], trbF = d->trbField + df[f];
+        const int64_t trdF = int64_t{d->trdField} + df[f], trbF = int64_t{d->trbField} + df[f];
         const int cx = colMv[f].x, cy = colMv[f].y >> 1;  // field units
-        const int fx = DivExact(trbF * cx, trdF) + mvd.x;
-        const int fy = DivExact(trbF * cy, trdF) + mvd.y;
-        const int bx = mvd.x ? fx - cx : DivExact((d->trbField - d->trdField) * cx, trdF);
-        const int by = mvd.y ? fy - cy : DivExact((d->trbField - d->trdField) * cy, trdF);
+        const int fx = ScaleMv(trbF, cx, trdF) + mvd.x;
+        const int fy = ScaleMv(trbF, cy, trdF) + mvd.y;
+        const int bx = mvd.x ? fx - cx : ScaleMv(int64_t{d->trbField} - d->trdField, cx, trdF);
+        const int by = mvd.y ? fy - cy : ScaleMv(int64_t{d->trbField} - d->trdField, cy, trdF);
         ff[f] = DecMv{static_cast<int16_t>(fx), static_cast<int16_t>(2 * fy)};
         bf[f] = DecMv{static_cast<int16_t>(bx), static_cast<int16_t>(2 * by)};
       }

@@ -3,6 +3,7 @@
 // sanitizer build checks that nothing is read or written out of bounds.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -77,9 +78,13 @@ TEST_P(InterMutatedTest, AnyBytesDecodeWithoutFault) {
   ASSERT_FALSE(stream.empty());
   const Split clean = k.h263 ? SplitH263(stream) : SplitMpeg4(stream);
   ASSERT_GE(clean.chunks.size(), 16u);
-  std::mt19937 rng(12345);
+  // VIEWER_FUZZ_ITERATIONS runs longer by hand; CI keeps the default.
+  const char* env = std::getenv("VIEWER_FUZZ_ITERATIONS");
+  const int iterations = env ? std::atoi(env) : 150;
+  const char* seedEnv = std::getenv("VIEWER_FUZZ_SEED");
+  std::mt19937 rng(seedEnv ? static_cast<uint32_t>(std::atoi(seedEnv)) : 12345u);
   int pictures = 0;
-  for (int iter = 0; iter < 150; ++iter) {
+  for (int iter = 0; iter < iterations; ++iter) {
     // The configuration and the pictures, mutated as one stream.
     std::vector<uint8_t> all = clean.config;
     for (const auto& c : clean.chunks) all.insert(all.end(), c.begin(), c.end());
