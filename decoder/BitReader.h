@@ -25,6 +25,14 @@ inline void BitstreamRefill(BitReader* r)
 {
     if (r->bitsValid > 24)
         return;
+    if (r->end - r->ptr >= 4) {
+        // At least four bytes ahead: no end check per byte.
+        do {
+            r->bitsValid += 8;
+            r->cache |= uint32_t(*r->ptr++) << (32 - r->bitsValid);
+        } while (r->bitsValid < 25);
+        return;
+    }
     while (r->bitsValid < 25) {
         r->bitsValid += 8;
         if (r->ptr < r->end)

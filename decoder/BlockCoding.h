@@ -97,24 +97,33 @@ template <int Kind, class Dequant>
 inline int DecodeCoefficients(BitReader* r, const uint8_t* scan, int pos, int16_t* out,
                               int16_t* levels, uint32_t* pattern, Dequant dequant)
 {
+    // The reader lives in locals for the loop and is written back at the end.
+    BitReader br = *r;
+    uint32_t pat = *pattern;
+    int rc = -1;
     for (;;) {
         int run = 0, level = 0, last = 0;
-        if (ReadCoef<Kind>(r, &run, &level, &last) != 0)
-            return -1;
+        if (ReadCoef<Kind>(&br, &run, &level, &last) != 0)
+            break;
         pos += run;
         if (pos >= 64)
-            return -1;
+            break;
         const int idx = scan[pos];
         if (levels)
             levels[idx] = int16_t(level);
         const int v = dequant(level, idx);
         out[idx] = int16_t(v);
         if (v)
-            *pattern |= kCoefMask.m[idx];
+            pat |= kCoefMask.m[idx];
         ++pos;
-        if (last)
-            return 0;
+        if (last) {
+            rc = 0;
+            break;
+        }
     }
+    *r = br;
+    *pattern = pat;
+    return rc;
 }
 
 }  // namespace dec

@@ -219,8 +219,17 @@ void IdctPut(uint8_t* dst, int16_t* coef, int dstPitch, uint32_t pattern)
     IdctTransform(coef, pattern);
     for (int r = 0; r < 8; ++r, dst += dstPitch) {
         const int16_t* s = coef + 8 * r;
+        // Test the row as a whole; clip per sample only when something is out of range.
+        int any = 0;
         for (int c = 0; c < 8; ++c)
-            dst[c] = Clip255(s[c]);
+            any |= s[c];
+        if ((any & ~0xFF) == 0) {
+            for (int c = 0; c < 8; ++c)
+                dst[c] = uint8_t(s[c]);
+        } else {
+            for (int c = 0; c < 8; ++c)
+                dst[c] = Clip255(s[c]);
+        }
     }
 }
 

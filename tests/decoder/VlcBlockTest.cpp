@@ -358,3 +358,42 @@ TEST_F(BlockTest, ShortHeaderIntraDc)
 }
 
 }  // namespace
+
+namespace {
+
+// A packet that starts in mid-row: neighbours before it are never used.
+TEST_F(BlockTest, PacketStartInMidRowHidesEarlierNeighbours)
+{
+    const int mbw = d_->mbWidth; // 11 at 176 x 144
+    SeekMacroblock(d_, 5);
+    StartPacket(d_);
+    EXPECT_EQ(d_->neighbourFlags, NB_LEFT | NB_TOPLEFT | NB_TOP | NB_TOPRIGHT);
+    NextMacroblock(d_);
+    EXPECT_EQ(d_->neighbourFlags & NB_LEFT, 0);
+    while (d_->mbNum < 5 + mbw - 1)
+        NextMacroblock(d_);
+    // Below-left of the first MB: its top precedes the packet.
+    EXPECT_EQ(d_->mbX, 4);
+    EXPECT_NE(d_->neighbourFlags & NB_TOP, 0);
+    EXPECT_EQ(d_->neighbourFlags & NB_TOPRIGHT, 0);
+    NextMacroblock(d_);
+    // Directly below the first MB: top available, top-left not.
+    EXPECT_EQ(d_->mbInPacket, mbw);
+    EXPECT_EQ(d_->neighbourFlags & NB_TOP, 0);
+    EXPECT_NE(d_->neighbourFlags & NB_TOPLEFT, 0);
+    EXPECT_EQ(d_->curY, d_->cur->pY + 16 * d_->stride + 16 * 5);
+    EXPECT_EQ(d_->lumaDcCursor, d_->lumaDcStore + 2 * d_->blockStride + 10);
+}
+
+TEST_F(BlockTest, LastColumnHasNoTopRight)
+{
+    SeekMacroblock(d_, 0);
+    StartPacket(d_);
+    while (d_->mbNum < 2 * d_->mbWidth - 1)
+        NextMacroblockSimple(d_);
+    EXPECT_EQ(d_->mbX, d_->mbWidth - 1);
+    EXPECT_EQ(d_->neighbourFlags & (NB_LEFT | NB_TOPLEFT | NB_TOP), 0);
+    EXPECT_NE(d_->neighbourFlags & NB_TOPRIGHT, 0);
+}
+
+}  // namespace
