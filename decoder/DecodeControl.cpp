@@ -41,26 +41,23 @@ int EndRule(DecoderInstance* d)
 int DivSigned(int a, int b)
 {
     const bool negative = (a < 0) != (b < 0);
-    uint32_t ua = a < 0 ? 0u - uint32_t(a) : uint32_t(a);
-    uint32_t ub = b < 0 ? 0u - uint32_t(b) : uint32_t(b);
-    uint32_t q;
-    if (ub == 0) {
-        q = 0xFFFFFFFFu; // -1 before the sign
-    } else {
-        q = ua / ub;
-    }
-    const int v = int(q);
-    return negative ? -v : v;
+    const uint32_t ua = a < 0 ? 0u - uint32_t(a) : uint32_t(a);
+    const uint32_t ub = b < 0 ? 0u - uint32_t(b) : uint32_t(b);
+    const uint32_t q = ub == 0 ? 0xFFFFFFFFu : ua / ub; // 0: -1 before the sign
+    return int(negative ? 0u - q : q);
 }
 
 int DivByReciprocal(int a, int b, int r)
 {
-    const int ua = a < 0 ? -a : a;
+    const int64_t ua = a < 0 ? -int64_t(a) : int64_t(a);
     if (ua <= 65535 && b > 0 && b <= 65535) {
-        int q = int((int64_t(ua) * r) >> 16);
+        int64_t q = (ua * r) >> 16;
+        // The reciprocal may land one off either way: correct to the exact quotient.
         if (ua - q * b >= b)
             q += 1;
-        return a < 0 ? -q : q;
+        else if (q * b > ua)
+            q -= 1;
+        return int(a < 0 ? -q : q);
     }
     return DivSigned(a, b);
 }
@@ -69,8 +66,8 @@ int RoundShift(int v, int n)
 {
     if (n <= 0)
         return v;
-    const int mag = ((v < 0 ? -v : v) + (1 << (n - 1))) >> n;
-    return v < 0 ? -mag : mag;
+    const int64_t mag = ((v < 0 ? -int64_t(v) : int64_t(v)) + (int64_t(1) << (n - 1))) >> n;
+    return int(v < 0 ? -mag : mag);
 }
 
 int SetupVolBuffers(DecoderInstance* d)

@@ -397,3 +397,24 @@ TEST_F(BlockTest, LastColumnHasNoTopRight)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Arithmetic, DivisionsAndRoundShift)
+{
+    EXPECT_EQ(DivSigned(7, 2), 3);
+    EXPECT_EQ(DivSigned(-7, 2), -3);
+    EXPECT_EQ(DivSigned(7, -2), -3);
+    EXPECT_EQ(DivSigned(5, 0), -1);
+    EXPECT_EQ(DivSigned(-5, 0), 1);
+    EXPECT_EQ(DivSigned(INT32_MIN, 1), INT32_MIN);
+    for (int b = 1; b < 300; b += 7)
+        for (int a = -70000; a <= 70000; a += 997)
+            ASSERT_EQ(DivByReciprocal(a, b, 65536 / b + 1), a / b) << a << "/" << b;
+    EXPECT_EQ(RoundShift(5, 1), 3);
+    EXPECT_EQ(RoundShift(-5, 1), -3);
+    EXPECT_EQ(RoundShift(4, 2), 1);
+    EXPECT_EQ(RoundShift(INT32_MIN, 4), INT32_MIN / 16);
+}
+
+}  // namespace
