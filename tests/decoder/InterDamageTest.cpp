@@ -90,7 +90,13 @@ TEST_F(InterDamageTest, LostPacketIsConcealedAndMarked) {
   }
   const int lost = next.firstMb - cut.firstMb;
   EXPECT_EQ(damaged.percent, (kMbs - lost) * 100 / kMbs);
-  // The concealed MBs are copies of the previous picture, the rest decodes right.
+  // The concealed MBs are copies of the previous picture.
+  for (int mb = cut.firstMb; mb < next.firstMb; ++mb) {
+    const int x0 = 16 * (mb % 22), y0 = 16 * (mb / 22);
+    for (int y = y0; y < y0 + 16; ++y)
+      for (int x = x0; x < x0 + 16; ++x)
+        ASSERT_EQ(damaged.y[y * kWidth + x], got[victim - 1].y[y * kWidth + x]) << "MB " << mb;
+  }
   EXPECT_GT(LumaPsnr(damaged, reference_[victim]), 20.0);
   for (int i = 0; i < victim; ++i) EXPECT_EQ(got[i].percent, 100);
 
@@ -127,6 +133,33 @@ TEST_F(InterDamageTest, OverwrittenBytesAndTruncationLowerThePercentage) {
   EXPECT_GT(got[12].percent, 10);
   EXPECT_EQ(got[12].errorMap[kMbs - 1], 1);
   for (int i = 30; i < 60; ++i) EXPECT_EQ(got[i].percent, 100) << "picture " << i;
+}
+
+// An intra picture cut short at the start of a stream: nothing to copy from,
+// so lost MBs repeat the line above them, or in the first row the column to
+// their left, or are grey at the top-left.
+TEST_F(InterDamageTest, TruncatedFirstPictureIsFilledFromItsNeighbours) {
+  for (const size_t keep : {size_t(60), split_.chunks[0].size() / 5, split_.chunks[0].size() / 2}) {
+    std::vector<std::vector<uint8_t>> chunks{split_.chunks[0]};
+    chunks[0].resize(keep);
+    const auto got = DecodeLowDelay(chunks);
+    ASSERT_EQ(got.size(), 1u);
+    const Picture& p = got[0];
+    int lost = 0;
+    for (int mb = 0; mb < kMbs; ++mb) {
+      if (p.errorMap[mb] == 0) continue;
+      ASSERT_EQ(p.errorMap[mb], 1) << mb;
+      ++lost;
+      const int mx = mb % 22, my = mb / 22;
+      for (int y = 16 * my; y < 16 * my + 16; ++y)
+        for (int x = 16 * mx; x < 16 * mx + 16; ++x) {
+          const int want = my > 0 ? p.y[(16 * my - 1) * kWidth + x] : (mx > 0 ? p.y[y * kWidth + 16 * mx - 1] : 128);
+          ASSERT_EQ(p.y[y * kWidth + x], want) << "MB " << mb << " at " << x << "," << y;
+        }
+    }
+    EXPECT_GT(lost, 0);
+    EXPECT_EQ(p.percent, (kMbs - lost) * 100 / kMbs);
+  }
 }
 
 TEST_F(InterDamageTest, StreamStartingWithAPVopHasNothingDecoded) {
