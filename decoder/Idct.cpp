@@ -61,6 +61,13 @@ inline void ColumnFull(int16_t* b)
     b[56] = int16_t((x7 - x1) >> 8);
 }
 
+// ColumnFull on all eight columns at once (the loop vectorises across columns).
+inline void ColumnsFullAll(int16_t* b)
+{
+    for (int c = 0; c < 8; ++c)
+        ColumnFull(b + c);
+}
+
 // The same with only rows 0-2 as inputs.
 inline void ColumnThree(int16_t* b)
 {
@@ -176,7 +183,10 @@ inline uint8_t Clip255(int v)
 
 void IdctTransform(int16_t* coef, uint32_t pattern)
 {
-    for (int c = 0; c < 8; ++c) {
+    // Several full columns: one pass over all of them is cheaper than column by column.
+    if ((pattern & 0xFFFF) == 0xFFFF) {
+        ColumnsFullAll(coef);
+    } else for (int c = 0; c < 8; ++c) {
         const uint32_t bits = (pattern >> (2 * c)) & 3;
         int16_t* col = coef + c;
         if (bits == 0) {
