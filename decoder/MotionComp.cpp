@@ -65,21 +65,50 @@ struct MirrorTable {
 template <int N>
 constexpr MirrorTable<N> kMirror{};
 
-// One line: n outputs at phase 1..3 from n + 1 samples at s[0], s[step], ...
-template <int N>
-inline void FilterLine(uint8_t* out, int outStep, const uint8_t* s, int step, int phase, int rnd) {
+inline int HalfTap(int m3, int m2, int m1, int p0, int p1, int p2, int p3, int p4, int rnd) {
+  const int v = ((p0 + p1) * 20 - (m1 + p2) * 6 + (m2 + p3) * 3 - (m3 + p4) + 16 - rnd) >> 5;
+  return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+// Horizontal pass over one row of N + 1 samples into N outputs.
+template <int N, int Phase>
+inline void FilterRow(uint8_t* out, const uint8_t* s, int rnd) {
   const int16_t* m = kMirror<N>.idx + 3;
   int v[N + 7];
-  for (int j = -3; j <= N + 3; ++j) v[j + 3] = s[m[j] * step];
+  for (int j = -3; j <= N + 3; ++j) v[j + 3] = s[m[j]];
   const int* p = v + 3;
   for (int i = 0; i < N; ++i) {
     const int* q = p + i;
-    int half = ((q[0] + q[1]) * 20 - (q[-1] + q[2]) * 6 + (q[-2] + q[3]) * 3 - (q[-3] + q[4]) + 16 - rnd) >> 5;
-    half = half < 0 ? 0 : (half > 255 ? 255 : half);
-    if (phase == 1) half = (half + q[0] + 1 - rnd) >> 1;
-    else if (phase == 3) half = (half + q[1] + 1 - rnd) >> 1;
-    out[i * outStep] = static_cast<uint8_t>(half);
+    int h = HalfTap(q[-3], q[-2], q[-1], q[0], q[1], q[2], q[3], q[4], rnd);
+    if (Phase == 1) h = (h + q[0] + 1 - rnd) >> 1;
+    if (Phase == 3) h = (h + q[1] + 1 - rnd) >> 1;
+    out[i] = static_cast<uint8_t>(h);
   }
+}
+
+// Vertical pass: H output rows of W samples from H + 1 rows (pitch 16),
+// row by row so the inner loop runs along contiguous samples.
+template <int W, int H, int Phase>
+inline void FilterColumns(uint8_t* out, const uint8_t* in, int rnd) {
+  const int16_t* m = kMirror<H>.idx + 3;
+  for (int i = 0; i < H; ++i) {
+    const uint8_t* r[8];
+    for (int t = 0; t < 8; ++t) r[t] = in + 16 * m[i + t - 3];
+    uint8_t* o = out + 16 * i;
+    for (int x = 0; x < W; ++x) {
+      int h = HalfTap(r[0][x], r[1][x], r[2][x], r[3][x], r[4][x], r[5][x], r[6][x], r[7][x], rnd);
+      if (Phase == 1) h = (h + r[3][x] + 1 - rnd) >> 1;
+      if (Phase == 3) h = (h + r[4][x] + 1 - rnd) >> 1;
+      o[x] = static_cast<uint8_t>(h);
+    }
+  }
+}
+
+template <int W, int H>
+void FilterColumnsAt(int phase, uint8_t* out, const uint8_t* in, int rnd) {
+  if (phase == 1) FilterColumns<W, H, 1>(out, in, rnd);
+  else if (phase == 2) FilterColumns<W, H, 2>(out, in, rnd);
+  else FilterColumns<W, H, 3>(out, in, rnd);
 }
 
 template <int W>
@@ -88,17 +117,20 @@ void QpelBlock(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int
   uint8_t mid[17 * 16];  // horizontally filtered rows, pitch 16
   uint8_t res[16 * 16];
   const int rows = dy ? height + 1 : height;
-  if (dx) {
-    for (int y = 0; y < rows; ++y) FilterLine<W>(mid + 16 * y, 1, src + static_cast<long>(y) * srcPitch, 1, dx, rnd);
-  } else {
-    for (int y = 0; y < rows; ++y) std::memcpy(mid + 16 * y, src + static_cast<long>(y) * srcPitch, W);
+  for (int y = 0; y < rows; ++y) {
+    const uint8_t* s = src + static_cast<long>(y) * srcPitch;
+    uint8_t* o = mid + 16 * y;
+    if (dx == 1) FilterRow<W, 1>(o, s, rnd);
+    else if (dx == 2) FilterRow<W, 2>(o, s, rnd);
+    else if (dx == 3) FilterRow<W, 3>(o, s, rnd);
+    else std::memcpy(o, s, W);
   }
   const uint8_t* out = mid;
   if (dy && height == 16) {
-    for (int x = 0; x < W; ++x) FilterLine<16>(res + x, 16, mid + x, 16, dy, rnd);
+    FilterColumnsAt<W, 16>(dy, res, mid, rnd);
     out = res;
   } else if (dy && height == 8) {
-    for (int x = 0; x < W; ++x) FilterLine<8>(res + x, 16, mid + x, 16, dy, rnd);
+    FilterColumnsAt<W, 8>(dy, res, mid, rnd);
     out = res;
   }
   for (int y = 0; y < height; ++y, dst += dstPitch, out += 16) {
