@@ -30,6 +30,24 @@ Glyph Lit(const Glyph& g, const QColor& c)
     return [g, c](QPainter& p, const QRectF& a, const QColor&) { g(p, a, c); };
 }
 
+// Puts exact white back wherever the shape's outline (drawn without antialiasing) is not, so
+// no blended rim pixel joins the window shape.
+void CutToShape(QImage& img, const std::function<void(QPainter&)>& outline)
+{
+    QImage shape(img.size(), QImage::Format_RGB32);
+    shape.fill(Qt::white);
+    {
+        QPainter p(&shape);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        outline(p);
+    }
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if ((shape.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF)
+                img.setPixel(x, y, qRgb(255, 255, 255));
+}
+
 // A round button on white: the white corners cut the button's window shape.
 QImage RoundButton(int w, int h, const Glyph& g, bool pressed)
 {
@@ -50,6 +68,8 @@ QImage RoundButton(int w, int h, const Glyph& g, bool pressed)
     if (pressed)
         area.translate(1, 1);
     g(p, area, pressed ? kAccent : kGlyph);
+    p.end();
+    CutToShape(img, [w, h](QPainter& s) { s.drawEllipse(QRect(0, 0, w, h)); });
     return img;
 }
 
@@ -65,6 +85,8 @@ QImage ShapedTextButton(int w, int h, const QString& text, bool lit)
     p.setPen(lit ? kAccent : kGlyph);
     p.setFont(UiFont(12));
     p.drawText(QRect(0, 0, w, h), Qt::AlignCenter, text);
+    p.end();
+    CutToShape(img, [w, h](QPainter& s) { s.drawRoundedRect(QRect(0, 0, w, h), 5, 5); });
     return img;
 }
 
