@@ -118,9 +118,9 @@ struct HVStreamParseFilter::DataReader {
 
     bool Open(const std::string& path)
     {
+        // The container's header names every track; no need to decode to find them.
         fmt = OpenFormat(path);
         if (!fmt) return false;
-        if (avformat_find_stream_info(fmt.get(), nullptr) < 0) return false;
         for (unsigned i = 0; i < fmt->nb_streams; ++i) {
             if (stream < 0 && IsDataStream(fmt->streams[i])) stream = static_cast<int>(i);
             else fmt->streams[i]->discard = AVDISCARD_ALL;
@@ -192,7 +192,9 @@ HRESULT HVStreamParseFilter::Load(const QString& path)
     m_path = QFile::encodeName(path).toStdString();
 
     FormatPtr fmt = OpenFormat(m_path);
-    if (!fmt || avformat_find_stream_info(fmt.get(), nullptr) < 0) return E_FAIL;
+    // The header is enough to know the tracks; decoding to probe them would cost a
+    // second of a large recording.
+    if (!fmt) return E_FAIL;
     const char* demuxName = nullptr;
     const std::string format = fmt->iformat->name;
     if (format.find("mp4") != std::string::npos || format.find("mov") != std::string::npos) demuxName = "qtdemux";
