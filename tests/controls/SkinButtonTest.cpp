@@ -81,6 +81,21 @@ TEST_F(SkinButton, ShapeFromTheSkinMakesTheMuteButtonRound)
     SaveArtefact(b, QStringLiteral("skinbutton_mute_checked"));
 }
 
+TEST_F(SkinButton, SkinShapesAreOnePieceWithoutStrayPixels)
+{
+    // Each row of a skinned button's shape is one run: no blended rim pixel sits apart from it.
+    for (int id : {267, 293, 275, 276, 283, 284, 262, 274}) {
+        const QImage shape = LoadBitmapResource(id);
+        ASSERT_FALSE(shape.isNull()) << id;
+        const QRegion region = CSkinButton::RegionFromBitmap(shape);
+        EXPECT_FALSE(region.contains(QPoint(0, 0))) << id;
+        for (int y = 0; y < shape.height(); ++y) {
+            const QRegion row = region.intersected(QRect(0, y, shape.width(), 1));
+            EXPECT_LE(row.rectCount(), 1) << "bitmap " << id << " row " << y;
+        }
+    }
+}
+
 TEST_F(SkinButton, DisabledWithoutItsOwnImageShowsTheNormalImage)
 {
     QWidget parent;
