@@ -44,7 +44,7 @@ int ReadMvd(BitReader* r, int fcode) {
   if (mag == 0) return 0;
   const int sign = BitstreamGetBit(r);
   int mvd = mag;
-  if (fcode > 1) {
+  if (fcode > 1 && fcode <= 7) {
     const int rbits = fcode - 1;
     mvd = ((mag - 1) << rbits) + static_cast<int>(BitstreamGetBits(r, rbits)) + 1;
   }

@@ -16,7 +16,7 @@ int ReadMvd(BitReader* r, int fcode);
 
 // predictor + mvd folded into [-32f, 32f - 1], f = 2^(fcode - 1).
 inline int WrapMv(int mv, int fcode) {
-  const int f = 1 << (fcode - 1);
+  const int f = 1 << ((fcode >= 1 && fcode <= 7 ? fcode : 1) - 1);
   if (mv < -32 * f) mv += 64 * f;
   if (mv >= 32 * f) mv -= 64 * f;
   return mv;
