@@ -4,6 +4,9 @@
 #include "platform/Registry.h"
 #include "platform/WaveOut.h"
 
+#include <QFile>
+#include <cstdlib>
+
 using namespace playertest;
 
 namespace {
@@ -173,6 +176,41 @@ TEST(PlayerGraph, InitMakesAnUnbuiltGraphAndChecksFilters)
     EXPECT_EQ(player.CheckFilters(), 1);
     EXPECT_EQ(player.Play(), 0);  // nothing built yet
     EXPECT_EQ(player.ReadDataSample(nullptr, nullptr, nullptr), static_cast<int>(E_FAIL));
+}
+
+// The filter check asks the GStreamer registry; each row runs in a fresh process that
+// sees only the listed plugins.
+TEST(PlayerGraph, FilterCheckNamesTheFirstMissingFilter)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Row { std::vector<const char*> plugins; int answer; };
+    const Row rows[] = {
+        {{"libgstlibav.so", "libgstvideofilter.so"}, -1},
+        {{"libgstcoreelements.so", "libgstisomp4.so", "libgstavi.so", "libgstvideofilter.so"}, -2},
+        {{"libgstcoreelements.so", "libgstisomp4.so", "libgstavi.so", "libgstlibav.so"}, -4},
+        {{"libgstcoreelements.so", "libgstisomp4.so", "libgstavi.so", "libgstlibav.so", "libgstvideofilter.so"}, 1},
+    };
+    const std::string system = "/usr/lib/x86_64-linux-gnu/gstreamer-1.0/";
+    int n = 0;
+    for (const Row& r : rows) {
+        const std::string dir = Scratch() + "/plugins" + std::to_string(n++);
+        QDir(QString::fromStdString(dir)).removeRecursively();
+        QDir().mkpath(QString::fromStdString(dir));
+        for (const char* p : r.plugins)
+            ASSERT_TRUE(QFile::link(QString::fromStdString(system + p), QString::fromStdString(dir + "/" + p)));
+        EXPECT_EXIT(
+            {
+                setenv("GST_PLUGIN_SYSTEM_PATH_1_0", dir.c_str(), 1);
+                setenv("GST_PLUGIN_PATH_1_0", "", 1);
+                setenv("GST_REGISTRY_1_0", (dir + "/registry.bin").c_str(), 1);
+                TestWindow w;
+                CDShowPlayer player;
+                player.Init(1, &w, nullptr);
+                std::exit(player.CheckFilters() + 10);
+            },
+            ::testing::ExitedWithCode(r.answer + 10), "")
+            << n;
+    }
 }
 
 TEST(PlayerGraph, MarksTheRegistry)
