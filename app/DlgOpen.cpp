@@ -130,19 +130,6 @@ bool CSamplePlayerDlg::CheckFiltersRegistered()
     return false;
 }
 
-void CSamplePlayerDlg::UpdateTimeLabels(std::int64_t positionMs, std::int64_t durationMs)
-{
-    auto text = [](std::int64_t ms) {
-        const std::int64_t s = ms / 1000;
-        return QString::asprintf("%02d:%02d:%02d", int(s / 3600), int(s % 3600 / 60), int(s % 3600 % 60));
-    };
-    for (auto [id, ms] : {std::pair<int, std::int64_t>{IDC_LABEL_POSITION, positionMs}, {IDC_LABEL_DURATION, durationMs}}) {
-        auto* label = Item<QLabel>(id);
-        const QString t = text(ms);
-        if (label->text() != t) label->setText(t);
-    }
-}
-
 void CSamplePlayerDlg::LoadLanguageFromCard(int request) { ::LoadLanguageFromCard(request, &m_nLanguage, &m_strCardPath); }
 
 void CSamplePlayerDlg::LoadSpeedUnitFromCard(int request) { ::LoadSpeedUnitFromCard(request); }

@@ -144,6 +144,12 @@ void CSamplePlayerDlg::DoDataExchange()
     Item<QLabel>(1014)->setText("00:00:00");
     Item<QLabel>(1015)->setText("00:00:00");
     Item<QLabel>(1027)->setText("Filename");
+    for (int id : {1014, 1015}) {
+        QFont font("Arial");
+        font.setPixelSize(11);
+        Item<QLabel>(id)->setFont(font);
+        Item<QLabel>(id)->setAlignment(Qt::AlignCenter);
+    }
     // The labels draw white text; the position label on the skin's dark panel colour.
     Item<QLabel>(1014)->setStyleSheet(QString("color: white; background-color: %1;").arg(ToQColor(0x25211C).name()));
     Item<QLabel>(1015)->setStyleSheet("color: white; background: transparent;");
@@ -189,6 +195,7 @@ void CSamplePlayerDlg::ConnectCommands()
         auto* slider = Item<CBitSlider>(id);
         connect(slider, &CBitSlider::Scroll, this, [this, slider](int code, int pos) { OnHScroll(code, pos, slider); });
     }
+    ConnectCardCommands();
 }
 
 bool CSamplePlayerDlg::OnInitDialog()

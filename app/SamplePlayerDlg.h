@@ -133,6 +133,53 @@ public:
     QWidget* m_viewFront = nullptr;
     QWidget* m_viewRear = nullptr;
 
+    // --- card, files and commands ---
+    // The card and its recordings.
+    void OnBnClickedSdOpen();
+    bool FindRecordings(QString folder);
+    bool RefreshFileList(int which);
+    bool OpenSdCardFolder(QString path);
+    // Seek band, window drag, list panel, chosen files.
+    void OnLButtonDown(unsigned flags, QPoint point);
+    void OnMouseMove(unsigned flags, QPoint point);
+    void OnLButtonUp(unsigned flags, QPoint point);
+    void OnNcMouseMove();
+    void ToggleFileListPanel();
+    void OnBnClickedOpen();
+    bool FillListFromFiles(const QStringList& paths);
+    // The seek band of the current screen mode, inclusive bounds.
+    QRect SeekBand() const;
+    // Commands.
+    void OnBnClickedSnapshot();
+    void OnBnClickedMute();
+    // path: the drive's root ("E:\"); event: the shell's code. Answers 0.
+    int OnShellDriveChange(const QString& path, int event);
+    void OnBnClickedGSensor();
+    void OnBnClickedSetupPanel();
+    void OnBnClickedRecovery();
+    void OnBnClickedSetup();
+    void OnBnClickedFolderEvent();
+    void OnBnClickedFolderNormal();
+    void OnBnClickedFolderMotion();
+    void OnBnClickedFolderManual();
+    void OnBnClickedThumbNext();
+    void OnBnClickedThumbPrev();
+    void OnBnClicked1110();
+    void OnBnClicked1111();
+    void OnListRefresh1060();
+    void OnListRefresh1021();
+    void OnListRefresh1022();
+    int OnNMDblclkFileList(int row);
+    // Row colours of the hidden list: text and background of one row.
+    void OnNMCustomdrawFileList(int row, unsigned* textColor, unsigned* backColor) const;
+
+    // Windows of later work, each made on first use; empty until set.
+    std::function<QWidget*()> createGSensorDlg, createSetupDlg;
+    std::function<void()> showFolderThumbnails;
+    class DriveMonitor* m_pDriveMonitor = nullptr;
+    bool m_bWindowDragging = false;  // the window follows the mouse
+    // --- end card ---
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
@@ -169,4 +216,15 @@ private:
 
     QMap<int, QWidget*> m_controls;
     int m_nTimerQtId = 0;
+
+    // --- card, files and commands ---
+    void ConnectCardCommands();
+    void StartWindowDrag(QPoint globalPos);
+    void ClearRecordingLists();
+    void SelectFirstRow();
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    QPoint m_ptDragOffset;  // press point relative to the window's top left
+    // --- end card ---
 };

@@ -1,0 +1,53 @@
+#include "platform/DriveMonitor.h"
+
+#include <QMetaObject>
+
+DriveMonitor::DriveMonitor(QObject* receiver, Handler handler, int intervalMs)
+    : QObject(receiver), m_receiver(receiver), m_handler(std::move(handler)), m_seen(Snapshot())
+{
+    m_timer.setInterval(intervalMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
+    m_timer.start();
+}
+
+DriveMonitor::~DriveMonitor() = default;
+
+std::vector<DriveMonitor::Seen> DriveMonitor::Snapshot()
+{
+    std::vector<Seen> seen;
+    for (const DriveInfo& d : DriveTable::Drives()) seen.push_back({d.letter, d.root});
+    return seen;
+}
+
+int DriveMonitor::Poll()
+{
+    const std::vector<Seen> now = Snapshot();
+    auto holds = [](const std::vector<Seen>& list, const Seen& s) {
+        for (const Seen& e : list)
+            if (e.letter == s.letter && e.root == s.root) return true;
+        return false;
+    };
+    int posted = 0;
+    // A letter that now names another volume is the old one removed and a new one added.
+    for (const Seen& s : m_seen)
+        if (!holds(now, s)) {
+            Post(QString(s.letter) + QStringLiteral(":\\"), SHCNE_DRIVEREMOVED);
+            ++posted;
+        }
+    for (const Seen& s : now)
+        if (!holds(m_seen, s)) {
+            Post(QString(s.letter) + QStringLiteral(":\\"), SHCNE_DRIVEADD);
+            ++posted;
+        }
+    m_seen = now;
+    return posted;
+}
+
+void DriveMonitor::Post(const QString& path, int event)
+{
+    if (!m_receiver || !m_handler) return;
+    // Queued: the window handles it from its own event loop, as a posted message.
+    Handler handler = m_handler;
+    QMetaObject::invokeMethod(
+        m_receiver.data(), [handler, path, event] { handler(path, event); }, Qt::QueuedConnection);
+}
