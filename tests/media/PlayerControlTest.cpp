@@ -78,6 +78,11 @@ TEST_F(PlayerControl, FrameStepShowsExactlyTheNextFrame)
         ASSERT_EQ(player.FrameStep(1), 1);
         EXPECT_EQ(Front(), at + i);
         EXPECT_EQ(Rear(), at + i);
+        ProcessEvents(20);
+        EXPECT_EQ(FrameNumber(w1.last), at + i);
+        EXPECT_EQ(FrameNumber(w2.last), at + i);
+        // The position moves with the picture.
+        EXPECT_EQ(FrameAt(static_cast<int>(player.GetPositionMs()), kFps), at + i);
     }
     // Stepping from a running graph pauses it first.
     ASSERT_EQ(player.Play(), 1);
