@@ -295,3 +295,37 @@ INSTANTIATE_TEST_SUITE_P(
                       ContainerCase{"kind_pcm.mov", recgen::Container::Mp4, recgen::VideoCodec::H264, recgen::AudioCodec::Pcm}));
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlayerControl, StepAndSeekPastTheEndsStayUsable)
+{
+    QElapsedTimer t;
+    t.start();
+    // Stepping off the last picture ends there, at once.
+    ASSERT_EQ(player.SeekMs(2990), 1);
+    EXPECT_EQ(Front(), 3 * kFps - 1);
+    player.FrameStep(1);
+    EXPECT_EQ(Front(), 3 * kFps - 1);
+    ASSERT_EQ(player.SeekMs(2000), 1);
+    player.FrameStep(1000);
+    // Seeks outside the recording land on its ends.
+    EXPECT_EQ(player.SeekMs(-500), 1);
+    EXPECT_EQ(player.GetPositionMs(), 0);
+    EXPECT_EQ(Front(), 0);
+    EXPECT_EQ(player.SeekMs(999999), 1);
+    EXPECT_EQ(player.GetPositionMs(), player.GetDurationMs());
+    EXPECT_LT(t.elapsed(), 4000);
+    // And everything still works.
+    ASSERT_EQ(player.SeekMs(1000), 1);
+    EXPECT_EQ(Front(), FrameAt(1000, kFps));
+    ASSERT_EQ(player.FrameStep(1), 1);
+    EXPECT_EQ(Front(), FrameAt(1000, kFps) + 1);
+    EXPECT_EQ(Rear(), FrameAt(1000, kFps) + 1);
+    ASSERT_EQ(player.Play(), 1);
+    ProcessEvents(200);
+    ASSERT_EQ(player.Pause(), 1);
+    EXPECT_GT(Front(), FrameAt(1000, kFps) + 1);
+}
+
+}  // namespace
