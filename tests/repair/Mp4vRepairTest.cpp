@@ -5,8 +5,6 @@
 #include "repair/RepairPaths.h"
 #include "repair/VolHeader.h"
 
-#include "decoder/Decoder.h"
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -268,24 +266,6 @@ TEST(CheckVops, SurvivesNoiseAndCutPictures)
     std::fclose(out);
     EXPECT_GE(written, 66u);
     EXPECT_LE(written, 66u + std::uint64_t(data.size()));
-}
-
-TEST(FrameCheckHeader, OurDecoderReadsTheSizeBackFromTheHeader)
-{
-    ASSERT_EQ(BuildVolHeader(640, 480), 66);
-    DEC_STREAM_CONFIG config{};
-    config.pConfigData = g_abVolHeader;
-    config.uConfigLength = 66;
-    config.iIsShortHdrMode = -1;
-    DEC_PARAM param{};
-    param.pStreamConfig = &config;
-    std::int32_t shortHeader = -1;
-    DEC_VIDEO_INFO info{};
-    info.piIsShortHdr = &shortHeader;
-    ASSERT_EQ(ParseVideoCfg(&param, &info), 0);
-    EXPECT_EQ(shortHeader, 0);
-    EXPECT_EQ(info.uWidth, 640u);
-    EXPECT_EQ(info.uHeight, 480u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The VOL header put in front of the repaired VOPs, and the bit writer that makes it.
 #include "RepairTestSupport.h"
+#include "decoder/Decoder.h"
 #include "repair/VolHeader.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,26 @@ TEST(VolHeader, CarriesWidthAndHeightIn13BitFieldsBetweenMarkers)
     EXPECT_EQ(bit(57), 1);
     EXPECT_EQ(field(58, 13), 0x0AAAu);
     EXPECT_EQ(bit(71), 1);
+}
+
+TEST(VolHeader, OurDecoderReadsTheSizeBackFromIt)
+{
+    for (const auto& [width, height] : {std::pair{640, 480}, std::pair{200, 152}, std::pair{8191, 8191}}) {
+        ASSERT_EQ(BuildVolHeader(width, height), 66);
+        DEC_STREAM_CONFIG config{};
+        config.pConfigData = g_abVolHeader;
+        config.uConfigLength = 66;
+        config.iIsShortHdrMode = -1;
+        DEC_PARAM param{};
+        param.pStreamConfig = &config;
+        std::int32_t shortHeader = -1;
+        DEC_VIDEO_INFO info{};
+        info.piIsShortHdr = &shortHeader;
+        ASSERT_EQ(ParseVideoCfg(&param, &info), 0) << width << "x" << height;
+        EXPECT_EQ(shortHeader, 0);
+        EXPECT_EQ(info.uWidth, unsigned(width));
+        EXPECT_EQ(info.uHeight, unsigned(height));
+    }
 }
 
 struct BitsCase {
