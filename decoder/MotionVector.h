@@ -34,7 +34,4 @@ int ChromaMv1(int c, int quarterSample, int workaroundFlags);
 // Chroma vector component from the four luma vector components.
 int ChromaMv4(const int c[4], int quarterSample);
 
-// Division truncating toward zero, 0 for a zero divisor.
-inline int DivExact(int a, int b) { return b == 0 ? 0 : a / b; }
-
 }  // namespace dec
