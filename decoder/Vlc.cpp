@@ -33,8 +33,26 @@ constexpr auto kMcbpcIntra = BuildDirect<9>(kMcbpcIntraCodes);
 constexpr auto kMcbpcInter = BuildDirect<9>(kMcbpcInterCodes);
 constexpr auto kCbpy = BuildDirect<6>(kCbpyCodes);
 constexpr auto kBMbType = BuildDirect<4>(kBMbTypeCodes);
-constexpr auto kDcSizeLum = BuildDirect<11>(kDcSizeLumCodes);
-constexpr auto kDcSizeChrom = BuildDirect<12>(kDcSizeChromCodes);
+// dct_dc_size: codes with a 1 among their first three bits by those bits;
+// the longer ones are counted by their leading zeros.
+template <int N, size_t C>
+constexpr DirectLookup<N> BuildDirectShort(const ValueCode (&codes)[C])
+{
+    DirectLookup<N> t{};
+    for (int i = 0; i < (1 << N); ++i)
+        t.e[i] = VlcEntry{-1, 0};
+    for (size_t k = 0; k < C; ++k) {
+        if (codes[k].length > N)
+            continue;
+        const int shift = N - codes[k].length;
+        for (int v = codes[k].code << shift; v < (codes[k].code + 1) << shift; ++v)
+            t.e[v] = VlcEntry{codes[k].value, codes[k].length};
+    }
+    return t;
+}
+
+constexpr auto kDcSizeLumShort = BuildDirectShort<3>(kDcSizeLumCodes);
+constexpr auto kDcSizeChromShort = BuildDirectShort<3>(kDcSizeChromCodes);
 
 // RVLC codes whose value is below 32 by value; longer ones are searched.
 struct RvlcShort {
@@ -161,20 +179,31 @@ int ReadDquant(BitReader* r)
 
 int ReadIntraDc(BitReader* r, int chroma)
 {
-    const VlcEntry e = chroma ? kDcSizeChrom.e[BitstreamShowBits(r, 12)]
-                              : kDcSizeLum.e[BitstreamShowBits(r, 11)];
-    if (e.length == 0)
-        return 32768;
-    BitstreamSkipBits(r, e.length);
-    const int size = e.value;
+    // Longest codes: 11 bits (luma, size 12) and 12 bits (chroma, size 12).
+    const int bits = chroma ? 12 : 11;
+    const uint32_t v = BitstreamShowBits(r, bits);
+    int size;
+    if (v >> (bits - 3)) {
+        const VlcEntry e = (chroma ? kDcSizeChromShort : kDcSizeLumShort).e[v >> (bits - 3)];
+        BitstreamSkipBits(r, e.length);
+        size = e.value;
+    } else {
+        if (v == 0)
+            return 32768;
+        const int zeros = __builtin_clz(v) - (32 - bits);
+        if (!chroma && zeros == 8)
+            return 32768; // the luminance prefix 000000001 is refused
+        BitstreamSkipBits(r, zeros + 1);
+        size = chroma ? zeros + 1 : zeros + 2;
+    }
     if (size == 0)
         return 0;
-    int v = int(BitstreamGetBits(r, size));
-    if (!(v >> (size - 1)))
-        v -= (1 << size) - 1;
+    int diff = int(BitstreamGetBits(r, size));
+    if (!(diff >> (size - 1)))
+        diff -= (1 << size) - 1;
     if (size > 8)
         BitstreamSkipBits(r, 1);
-    return v;
+    return diff;
 }
 
 int CheckResyncMarker(BitReader* r)

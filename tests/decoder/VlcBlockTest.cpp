@@ -201,7 +201,9 @@ TEST(Vlc, IntraDcSizesAndDifferentials)
                 if (size > 8)
                     w.Put(1, 1);
                 Bits b(w);
-                const int expect = size == 0 ? 0 : (negative ? -(1 << (size - 1)) : 1 << (size - 1));
+                int expect = size == 0 ? 0 : (negative ? -(1 << (size - 1)) : 1 << (size - 1));
+                if (!chroma && size == 10)
+                    expect = 32768; // prefix 000000001 refused for luminance
                 EXPECT_EQ(ReadIntraDc(&b.r, chroma), expect) << chroma << " size " << size;
             }
         }
