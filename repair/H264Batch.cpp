@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSaveFile>
 
 namespace {
 
@@ -37,17 +38,15 @@ QString H264BatchPath()
 
 bool WriteH264Batch(const QString& path)
 {
-    const QString script = H264BatchPath();
-    QFile file(script);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    // Replaced in one step: a shell still running a former script keeps reading its own.
+    QSaveFile file(H264BatchPath());
+    if (!file.open(QIODevice::WriteOnly)) return false;
     const QByteArray line = H264BatchLine(path);
-    const bool written = file.write(line) == line.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        QFile::remove(script);
+    if (file.write(line) != line.size()) {
+        file.cancelWriting();
         return false;
     }
-    return true;
+    return file.commit();
 }
 
 H264BatchResult MakeH264Batch(const QString& path)

@@ -85,6 +85,7 @@ TEST_F(H264Batch, ScriptThatCannotBeWrittenLeavesNothing)
     EXPECT_FALSE(WriteH264Batch(QStringLiteral("D:\\a.mp4")));
     EXPECT_EQ(MakeH264Batch(QStringLiteral("D:\\a.mp4")), H264BatchResult::CannotWrite);
     EXPECT_TRUE(QFileInfo(H264BatchPath()).isDir());
+    EXPECT_EQ(QDir(RepairWorkDir()).entryList(QDir::Files | QDir::Hidden), QStringList());
     QDir().rmdir(H264BatchPath());
 }
 
