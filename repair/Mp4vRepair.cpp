@@ -123,12 +123,12 @@ int RepairMp4v(const QString& inPath, const QString& outName, int fps, const Rep
     }
     bool writeFailed = false;
     const std::uint64_t extracted = ExtractVops(in, tmp, &writeFailed);
-    if (writeFailed || std::fclose(tmp) != 0) {
-        tmp = nullptr;
+    const bool tmpClosed = std::fclose(tmp) == 0;
+    tmp = nullptr;
+    if (writeFailed || !tmpClosed) {
         message(QStringLiteral("Error : can't write tmpfile"));
         return cleanUp();
     }
-    tmp = nullptr;
     if (extracted == 0) {
         message(QStringLiteral("Error : can't extract mpeg4 bitstream from the infile"));
         return cleanUp();
