@@ -179,6 +179,18 @@ TEST_F(Mp4vRepair, WorkFileThatCannotBeMadeIsReported)
     EXPECT_FALSE(QFileInfo::exists(Output()));
 }
 
+TEST_F(Mp4vRepair, FullDiskWhileExtractingIsReported)
+{
+    const QString input = repairtest::Scratch(QStringLiteral("in")) + QStringLiteral("/big.bin");
+    QByteArray vops;
+    for (int i = 0; i < 50; ++i) vops += QByteArray("\x00\x00\x01\xB6", 4) + QByteArray(4000, char(0x20 + i));
+    repairtest::WriteFile(input, vops);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), RepairWorkDir() + QStringLiteral("/tmp.bin")));
+    EXPECT_EQ(Repair(input), 1);
+    EXPECT_EQ(messages_, QStringList{"Error : can't write tmpfile"});
+    EXPECT_TRUE(NoWorkFilesLeft());
+}
+
 TEST_F(Mp4vRepair, FailedWrapKeepsTheFormerOutputAndSaysSo)
 {
     const QString dir = repairtest::Scratch(QStringLiteral("rec"));
