@@ -142,3 +142,36 @@ TEST(IntraStreamLoss, TruncatedPictureIsConcealedAndCounted)
 }
 
 }  // namespace
+
+namespace {
+
+// A chunk with only a not-coded VOP repeats the reference picture.
+TEST(IntraStreamNotCoded, NotCodedVopCopiesTheReference)
+{
+    const std::vector<uint8_t> stream = MakeStream("nc.m4v", "176x144", 1, "-c:v mpeg4 -g 1 -f m4v");
+    ASSERT_FALSE(stream.empty());
+    OurDecoder dec(176, 144, ConfigHeaders(stream), 0, true);
+    ASSERT_NE(dec.handle(), nullptr);
+    std::vector<Picture> pics;
+    dec.Decode(stream.data(), uint32_t(stream.size()), &pics);
+    ASSERT_EQ(pics.size(), 1u);
+
+    // P-VOP, modulo_time_base 0, marker, vop_time_increment 1 (5 bits at 25/s), marker, vop_coded 0.
+    BitWriter w;
+    w.Bytes({0, 0, 1, 0xB6});
+    w.Put(1, 2);
+    w.Put(0, 1);
+    w.Put(1, 1);
+    w.Put(1, 5);
+    w.Put(1, 1);
+    w.Put(0, 1);
+    const std::vector<uint8_t> vop = w.Finish();
+    dec.Decode(vop.data(), uint32_t(vop.size()), &pics);
+    ASSERT_EQ(pics.size(), 2u);
+    EXPECT_EQ(pics[1].codingType, 1);
+    EXPECT_EQ(pics[1].percent, 100);
+    EXPECT_EQ(pics[1].y, pics[0].y);
+    EXPECT_EQ(pics[1].duration, 3600u);
+}
+
+}  // namespace
