@@ -90,25 +90,32 @@ namespace {
 
 // With a constant quantiser every output picture with the post-filter on is
 // the unfiltered picture filtered with that quantiser: the filter never feeds
-// back into the references, in either output mode.
+// back into the references, in either output mode, with and without B-VOPs.
 TEST(InterDeblock, OutputIsTheFilteredPictureAndReferencesStayUnfiltered) {
-  const auto stream = Encode("deblock", PannedSource(352, 288, 20), "-c:v mpeg4 -qscale:v 8 -g 10", "m4v");
-  const Split split = SplitMpeg4(stream);
-  ASSERT_EQ(split.chunks.size(), 20u);
-  for (int lowDelay = 0; lowDelay <= 1; ++lowDelay) {
-    OurDecoder plain(split.config, 0, 640, 480, 0, lowDelay);
-    OurDecoder filtered(split.config, 0, 640, 480, 1, lowDelay);
-    const auto a = plain.DecodeAll(split.chunks);
-    const auto b = filtered.DecodeAll(split.chunks);
-    ASSERT_EQ(a.size(), b.size());
-    ASSERT_GE(a.size(), 20u);
-    const std::vector<uint8_t> qp((352 / 16) * (288 / 16), 8);
-    for (size_t i = 0; i < 20; ++i) {
-      std::vector<uint8_t> want(a[i].y.size());
-      dec::DeblockPlane(want.data(), a[i].y.data(), 352, 352, 288, qp.data(), 352 / 16, 2);
-      ASSERT_NE(want, a[i].y);
-      ASSERT_EQ(b[i].y, want) << "picture " << i << " low delay " << lowDelay;
-      ASSERT_EQ(b[i].codingType, a[i].codingType);
+  struct Case { const char* args; int bQp; } cases[] = {
+      {"-c:v mpeg4 -qscale:v 8 -g 10", 8},
+      // A fixed quantiser holds for B-VOPs too (filtered in place, not as anchors).
+      {"-c:v mpeg4 -qscale:v 8 -g 10 -bf 1", 8},
+  };
+  for (const auto& c : cases) {
+    const auto stream = Encode("deblock", PannedSource(352, 288, 20), c.args, "m4v");
+    const Split split = SplitMpeg4(stream);
+    ASSERT_EQ(split.chunks.size(), 20u);
+    for (int lowDelay = 0; lowDelay <= 1; ++lowDelay) {
+      OurDecoder plain(split.config, 0, 640, 480, 0, lowDelay);
+      OurDecoder filtered(split.config, 0, 640, 480, 1, lowDelay);
+      const auto a = plain.DecodeAll(split.chunks);
+      const auto b = filtered.DecodeAll(split.chunks);
+      ASSERT_EQ(a.size(), b.size());
+      ASSERT_GE(a.size(), 20u);
+      for (size_t i = 0; i < 20; ++i) {
+        const std::vector<uint8_t> qp((352 / 16) * (288 / 16), uint8_t(a[i].codingType == 2 ? c.bQp : 8));
+        std::vector<uint8_t> want(a[i].y.size());
+        dec::DeblockPlane(want.data(), a[i].y.data(), 352, 352, 288, qp.data(), 352 / 16, 2);
+        ASSERT_NE(want, a[i].y);
+        ASSERT_EQ(b[i].y, want) << c.args << ": picture " << i << " low delay " << lowDelay;
+        ASSERT_EQ(b[i].codingType, a[i].codingType);
+      }
     }
   }
 }
