@@ -27,6 +27,7 @@ const IntraCase kCases[] = {
     {"mpeg4_adaptive_quant", "176x144", false, "-b:v 150k -lumi_mask 0.5 -dark_mask 0.5"},
     {"mpeg4_adaptive_matrix_packets", "176x144", false, "-b:v 150k -lumi_mask 0.5 -mpeg_quant 1 -ps 400"},
     {"h263_adaptive_quant", "176x144", true, "-b:v 100k -lumi_mask 0.5 -dark_mask 0.5"},
+    {"xvid_intra", "352x288", false, "-c:v libxvid"},
     {"h263_qcif", "176x144", true, ""},
     {"h263_cif", "352x288", true, ""},
     {"h263_cif_gobs", "352x288", true, "-ps 300"},
