@@ -200,7 +200,8 @@ void CSamplePlayerDlg::OnBnClickedRecovery()
 {
     if (!m_pRecoveryDlg) {
         m_pRecoveryDlg = new CRecovery(nullptr);
-        m_pRecoveryDlg->setGeometry(380, 250, 400, 170);
+        m_pRecoveryDlg->move(380, 250);
+        m_pRecoveryDlg->resize(400, 170);  // a dialog of fixed size keeps its own
     }
     m_pRecoveryDlg->show();
     m_pRecoveryDlg->update();
