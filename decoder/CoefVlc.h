@@ -89,16 +89,22 @@ inline VlcEntry LookupTcoef(const TcoefLookup& t, uint32_t v)
 // One table code with its sign; 1 escape, 0 coefficient, -1 invalid.
 inline int ReadTableCoef(BitReader* r, const TcoefLookup& t, int* run, int* level, int* last)
 {
-    const VlcEntry e = LookupTcoef(t, BitstreamShowBits(r, 12));
+    BitstreamRefill(r);
+    const VlcEntry e = LookupTcoef(t, r->cache >> 20);
     if (e.value == 0)
         return -1;
-    BitstreamSkipBits(r, e.length);
-    if (e.value == TCOEF_ESCAPE)
+    if (e.value == TCOEF_ESCAPE) {
+        BitstreamSkipBits(r, e.length);
         return 1;
+    }
+    // The sign bit follows the code; at least 25 bits are loaded, so both go at once.
+    const int negative = int((r->cache >> (31 - e.length)) & 1);
+    r->cache <<= e.length + 1;
+    r->bitsValid -= e.length + 1;
     *run = e.value & 63;
     *last = (e.value >> 6) & 1;
     const int mag = e.value >> 7;
-    *level = BitstreamGetBit(r) ? -mag : mag;
+    *level = negative ? -mag : mag;
     return 0;
 }
 
