@@ -190,8 +190,10 @@ public:
             uint32_t off = 0;
             int guard = 0;
             while (off < c.size() && guard++ < 64) {
+                const size_t before = pics.size();
                 const uint32_t used = Decode(c.data() + off, uint32_t(c.size() - off), &pics);
-                if (used == 0)
+                // A picture finished by the next start code consumes nothing: feed the rest again.
+                if (used == 0 && pics.size() == before)
                     break;
                 off += used;
             }
