@@ -124,6 +124,22 @@ TEST(PlayerGraph, OneWindowPlayerShowsTheFrontOnly)
     EXPECT_EQ(player.Pause(), 1);
 }
 
+TEST(PlayerGraph, OpensPathsWithSpacesAndJapanese)
+{
+    std::vector<recgen::DataSample> written;
+    const std::string path = Make("録画 ドライブ #1.mp4", Spec(1), &written);
+    TestWindow w1;
+    CDShowPlayer player;
+    player.Init(1, &w1, nullptr);
+    ASSERT_EQ(player.OpenFile(QString::fromUtf8(path.c_str())), 1);
+    EXPECT_EQ(FrameNumber(player.LastFrame(0)), 0);
+    std::uint8_t buf[1024] = {};
+    std::int32_t size = 1024;
+    std::uint32_t stamp = 0;
+    ASSERT_EQ(player.ReadDataSample(buf, &size, &stamp), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), static_cast<std::size_t>(size)), written.at(0).bytes);
+}
+
 TEST(PlayerGraph, NoVideoTrackBuildsNothing)
 {
     const std::string path = Make("audio_only.mp4", Spec(0));
