@@ -42,7 +42,8 @@ void CopyPrediction(DecoderInstance* d) {
   }
 }
 
-// The six block vectors of a field-predicted MB as later MBs see them.
+// Stored vectors of a field-predicted MB: the top field's in the first entry,
+// the bottom field's in fieldMvMap, their mean in the entries later MBs read.
 void StoreFieldMvs(DecoderInstance* d, const DecMv f[2]) {
   DecMv* mv = d->blockMvCursor;
   mv[0] = DecMv{f[0].x, static_cast<int16_t>(2 * f[0].y)};
@@ -53,8 +54,9 @@ void StoreFieldMvs(DecoderInstance* d, const DecMv f[2]) {
   mv[1] = mv[2] = mv[3] = avg;
 }
 
-// Whether the bits ahead are a resync marker or a start code; when so, the MB
-// number where the next packet starts (mbCount at a start code, -1 unknown).
+// -2 when no resync marker or start code lies ahead; else the MB number where
+// the next packet starts (mbCount at a start code or the chunk's end, -1
+// when the marker cannot be read).
 int PeekNextPacketMb(DecoderInstance* d) {
   if (!CheckResyncMarker(&d->reader)) return -2;
   BitReader t = d->reader;
