@@ -262,9 +262,14 @@ void SetupVop(DecoderInstance* d)
     d->cur->seconds = d->fwdRef->seconds + vol->modulo_time_base;
     if (vol->vop_coding_type == VOP_B) {
         const int R = vol->vop_time_increment_resolution;
-        d->trd = (d->bwdRef->seconds - d->fwdRef->seconds) * R + d->bwdRef->increment -
-                 d->fwdRef->increment;
-        d->trb = (d->cur->seconds - d->fwdRef->seconds) * R + d->cur->increment - d->fwdRef->increment;
+        // Damaged time stamps may give any distance: 64-bit, kept in range.
+        auto distance = [R](const FrameRecord* to, const FrameRecord* from) {
+            const int64_t v = (int64_t(to->seconds) - from->seconds) * R + int64_t(to->increment) -
+                              from->increment;
+            return int(v < -(1 << 24) ? -(1 << 24) : (v > (1 << 24) ? (1 << 24) : v));
+        };
+        d->trd = distance(d->bwdRef, d->fwdRef);
+        d->trb = distance(d->cur, d->fwdRef);
         d->trdInv = DivSigned(65535, d->trd);
         if (vol->interlaced) {
             if (d->trdFirst == 0)
