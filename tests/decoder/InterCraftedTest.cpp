@@ -30,14 +30,15 @@ struct BitWriter {
   }
 };
 
-// VOP header for a VOL with a 5-bit time increment and no interlace.
-BitWriter VopHeader(int type, int increment, int quant) {
+// VOP header for a VOL without interlace.
+BitWriter VopHeader(int type, int increment, int quant, int incrementBits = 5, int seconds = 0) {
   BitWriter w;
   w.Put(0x000001B6, 32);
   w.Put(static_cast<uint32_t>(type), 2);
-  w.Put(0, 1);  // modulo_time_base
+  for (int i = 0; i < seconds; ++i) w.Put(1, 1);  // modulo_time_base
+  w.Put(0, 1);
   w.Put(1, 1);
-  w.Put(static_cast<uint32_t>(increment), 5);
+  w.Put(static_cast<uint32_t>(increment), incrementBits);
   w.Put(1, 1);
   w.Put(1, 1);  // vop_coded
   if (type == 1) w.Put(0, 1);  // rounding
@@ -89,6 +90,29 @@ TEST(InterCrafted, NotCodedMacroblocksCopyTheReferenceAndSkippedBMacroblocksRead
   for (uint8_t e : pp.errorMap) EXPECT_EQ(e, 0);
   EXPECT_EQ(pp.percent, 100);
   EXPECT_EQ(bp.percent, 100);
+}
+
+// A B-VOP claiming a day of seconds at a 30000 Hz time resolution: the
+// temporal distances do not overflow (the sanitizer build would stop here).
+TEST(InterCrafted, HugeTimeStampsDoNotOverflow) {
+  const auto stream = Encode("crafted_ts", PannedSource(352, 288, 1), "-c:v mpeg4 -q:v 4 -r 30000/1001", "m4v");
+  const Split split = SplitMpeg4(stream);
+  ASSERT_EQ(split.chunks.size(), 1u);
+  BitWriter p = VopHeader(1, 1001, 6, 15);
+  for (int mb = 0; mb < kMbs; ++mb) p.Put(1, 1);
+  p.Stuff();
+  BitWriter b = VopHeader(2, 0, 6, 15, 86400);
+  b.Stuff();
+  OurDecoder dec(split.config, 0);
+  ASSERT_TRUE(dec.ok());
+  std::vector<Picture> out;
+  dec.Decode(split.chunks[0].data(), split.chunks[0].size(), &out);
+  dec.Decode(p.bytes.data(), p.bytes.size(), &out);
+  dec.Decode(b.bytes.data(), b.bytes.size(), &out);
+  dec.Decode(nullptr, 0, &out);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[1].codingType, 2);
+  EXPECT_EQ(out[1].y, out[0].y);
 }
 
 }  // namespace
