@@ -22,13 +22,14 @@ std::vector<DriveMonitor::Seen> DriveMonitor::Snapshot()
 int DriveMonitor::Poll()
 {
     const std::vector<Seen> now = Snapshot();
+    // A volume is known by its mount folder: when another volume comes in, the letters may be
+    // given out again, and that alone removes nothing.
     auto holds = [](const std::vector<Seen>& list, const Seen& s) {
         for (const Seen& e : list)
-            if (e.letter == s.letter && e.root == s.root) return true;
+            if (e.root == s.root) return true;
         return false;
     };
     int posted = 0;
-    // A letter that now names another volume is the old one removed and a new one added.
     for (const Seen& s : m_seen)
         if (!holds(now, s)) {
             Post(QString(s.letter) + QStringLiteral(":\\"), SHCNE_DRIVEREMOVED);

@@ -206,7 +206,7 @@ TEST_F(Commands, ThumbnailPages)
 
 TEST(DriveMonitorTest, ReportsDrivesGoneAndComeThroughTheQueue)
 {
-    const QString a = FreshDir("drive_a"), b = FreshDir("drive_b");
+    const QString a = FreshDir("drive_a"), b = FreshDir("drive_b"), c = FreshDir("drive_new");
     UseDrives("E=" + a + ";G=" + b);
     QObject receiver;
     std::vector<std::pair<QString, int>> events;
@@ -214,7 +214,7 @@ TEST(DriveMonitorTest, ReportsDrivesGoneAndComeThroughTheQueue)
     EXPECT_TRUE(monitor.IsRunning());
     EXPECT_EQ(monitor.Poll(), 0);
 
-    UseDrives("E=" + a + ";H=" + b);
+    UseDrives("E=" + a + ";H=" + c);
     EXPECT_EQ(monitor.Poll(), 2);
     EXPECT_TRUE(events.empty());  // delivered by the receiver's event loop
     QCoreApplication::processEvents();
@@ -222,13 +222,20 @@ TEST(DriveMonitorTest, ReportsDrivesGoneAndComeThroughTheQueue)
     EXPECT_EQ(events[0], std::make_pair(QString("G:\\"), SHCNE_DRIVEREMOVED));
     EXPECT_EQ(events[1], std::make_pair(QString("H:\\"), SHCNE_DRIVEADD));
 
-    // A letter given to another volume is a removal and an arrival.
+    // Letters given out again while the volumes stay mounted remove nothing; a volume that
+    // goes is reported under the letter it had.
     events.clear();
-    UseDrives("E=" + b + ";H=" + b);
-    EXPECT_EQ(monitor.Poll(), 2);
+    UseDrives("E=" + b + ";F=" + a + ";H=" + c);
+    EXPECT_EQ(monitor.Poll(), 1);
     QCoreApplication::processEvents();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].first, "E:\\");
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], std::make_pair(QString("E:\\"), SHCNE_DRIVEADD));
+    events.clear();
+    UseDrives("E=" + b + ";H=" + c);
+    EXPECT_EQ(monitor.Poll(), 1);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], std::make_pair(QString("F:\\"), SHCNE_DRIVEREMOVED));
     UseDrives("");
 }
 
