@@ -154,12 +154,14 @@ public:
     const DEC_VIDEO_INFO& info() const { return info_; }
 
     // Decodes one chunk; appends a picture when one is output. Returns the bytes consumed.
-    uint32_t Decode(const uint8_t* data, uint32_t length, std::vector<Picture>* out, bool endOfFrame = true)
+    uint32_t Decode(const uint8_t* data, uint32_t length, std::vector<Picture>* out, bool endOfFrame = true,
+                    bool reset = false)
     {
         DEC_INPUT in = {};
         in.pData = data;
         in.uLength = length;
         in.bEndOfFrame = endOfFrame ? 1 : 0;
+        in.bReset = reset ? 1 : 0;
         DEC_FRAME_RESULT res = {-1, 0};
         DEC_OUTPUT o = {};
         o.pResult = &res;

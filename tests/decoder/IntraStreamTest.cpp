@@ -118,6 +118,14 @@ TEST(IntraStreamDelay, DelayedOutputFlushesTheLastPicture)
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].duration, 0u);
     EXPECT_EQ(again[0].y, pics.back().y);
+
+    // A reset marks everything lost and outputs the picture it decodes at once.
+    std::vector<Picture> reset;
+    dec.Decode(chunks[0].data(), uint32_t(chunks[0].size()), &reset, true, true);
+    ASSERT_EQ(reset.size(), 1u);
+    EXPECT_GE(LumaPsnr(reset[0].y, ref[0]), 50.0);
+    for (uint8_t e : reset[0].errorMap)
+        ASSERT_EQ(e, 0); // every position decoded again from intra data
 }
 
 // A picture whose data stops after its first rows is concealed and reported.
