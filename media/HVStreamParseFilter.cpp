@@ -248,6 +248,7 @@ HRESULT HVStreamParseFilter::Load(const QString& path)
     }
     m_demux = GST_ELEMENT(gst_object_ref(demux));
     g_signal_connect(demux, "pad-added", G_CALLBACK(&HVStreamParseFilter::OnPadAdded), this);
+    g_signal_connect(demux, "no-more-pads", G_CALLBACK(&HVStreamParseFilter::OnNoMorePads), this);
 
     for (Pin& p : m_pins) {
         GstPad* ghost = gst_ghost_pad_new_no_target(p.name.c_str(), GST_PAD_SRC);
@@ -261,6 +262,25 @@ HRESULT HVStreamParseFilter::Load(const QString& path)
 void HVStreamParseFilter::OnPadAdded(GstElement*, GstPad* pad, void* self)
 {
     static_cast<HVStreamParseFilter*>(self)->Attach(pad);
+}
+
+// A linked pin the demuxer never fed would hold the graph's first picture until the
+// time-out; say at once that the file does not hold what its header promised.
+void HVStreamParseFilter::OnNoMorePads(GstElement*, void* self)
+{
+    auto* f = static_cast<HVStreamParseFilter*>(self);
+    for (const Pin& p : f->m_pins) {
+        if (!gst_pad_is_linked(p.pad)) continue;
+        GstPad* target = gst_ghost_pad_get_target(GST_GHOST_PAD(p.pad));
+        if (target) {
+            gst_object_unref(target);
+            continue;
+        }
+        GError* err = g_error_new(GST_STREAM_ERROR, GST_STREAM_ERROR_DEMUX, "track %s not found", p.name.c_str());
+        gst_element_post_message(f->m_bin, gst_message_new_error(GST_OBJECT(f->m_bin), err, nullptr));
+        g_error_free(err);
+        return;
+    }
 }
 
 // Demuxer pads come in track order within each kind; the n-th video pad feeds "Video_n".

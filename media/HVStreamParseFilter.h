@@ -58,6 +58,7 @@ public:
 private:
     struct DataReader;
     static void OnPadAdded(_GstElement* demux, _GstPad* pad, void* self);
+    static void OnNoMorePads(_GstElement* demux, void* self);
     void Attach(_GstPad* demuxPad);
 
     _GstElement* m_bin = nullptr;
