@@ -87,7 +87,7 @@ inline VlcEntry LookupTcoef(const TcoefLookup& t, uint32_t v)
 }
 
 // One table code with its sign; 1 escape, 0 coefficient, -1 invalid.
-inline int ReadTableCoef(BitReader* r, const TcoefLookup& t, int* run, int* level, int* last)
+__attribute__((always_inline)) inline int ReadTableCoef(BitReader* r, const TcoefLookup& t, int* run, int* level, int* last)
 {
     BitstreamRefill(r);
     const VlcEntry e = LookupTcoef(t, r->cache >> 20);
@@ -108,13 +108,11 @@ inline int ReadTableCoef(BitReader* r, const TcoefLookup& t, int* run, int* leve
     return 0;
 }
 
+// The three MPEG-4 escape modes, after the escape code (kept out of line: rare).
 template <int Intra>
-inline int Mpeg4Coef(BitReader* r, int* run, int* level, int* last)
+__attribute__((noinline)) int Mpeg4Escape(BitReader* r, int* run, int* level, int* last)
 {
     const TcoefLookup& t = Intra ? kIntraTcoef : kInterTcoef;
-    int rc = ReadTableCoef(r, t, run, level, last);
-    if (rc <= 0)
-        return rc;
     const EscapeLimits& lim = Intra ? kIntraLimits : kInterLimits;
     const uint32_t mode = BitstreamShowBits(r, 2);
     if (mode < 2) {
@@ -147,11 +145,18 @@ inline int Mpeg4Coef(BitReader* r, int* run, int* level, int* last)
     return 0;
 }
 
-inline int H263Coef(BitReader* r, int* run, int* level, int* last)
+template <int Intra>
+__attribute__((always_inline)) inline int Mpeg4Coef(BitReader* r, int* run, int* level, int* last)
 {
-    int rc = ReadTableCoef(r, kInterTcoef, run, level, last);
-    if (rc <= 0)
+    const int rc = ReadTableCoef(r, Intra ? kIntraTcoef : kInterTcoef, run, level, last);
+    if (__builtin_expect(rc <= 0, 1))
         return rc;
+    return Mpeg4Escape<Intra>(r, run, level, last);
+}
+
+// The H.263 escape: last, run, 8-bit level.
+__attribute__((noinline)) inline int H263Escape(BitReader* r, int* run, int* level, int* last)
+{
     *last = BitstreamGetBit(r);
     *run = int(BitstreamGetBits(r, 6));
     int v = int(BitstreamGetBits(r, 8));
@@ -161,6 +166,14 @@ inline int H263Coef(BitReader* r, int* run, int* level, int* last)
         return -1;
     *level = v;
     return 0;
+}
+
+__attribute__((always_inline)) inline int H263Coef(BitReader* r, int* run, int* level, int* last)
+{
+    const int rc = ReadTableCoef(r, kInterTcoef, run, level, last);
+    if (__builtin_expect(rc <= 0, 1))
+        return rc;
+    return H263Escape(r, run, level, last);
 }
 
 }  // namespace dec

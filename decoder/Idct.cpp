@@ -1,7 +1,13 @@
 // Separable integer inverse DCT (Chen-Wang factorisation of the MPEG-2
 // reference decoder), vertical pass first. The pattern word built by the
 // block decoders selects shortcuts that give exactly the full results.
+#include <cstring>
+
 #include "decoder/DecoderInternal.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace dec {
 namespace {
@@ -222,25 +228,26 @@ void IdctPut(uint8_t* dst, int16_t* coef, int dstPitch, uint32_t pattern)
     if (pattern == 0) {
         const uint8_t v = Clip255((coef[0] + 4) >> 3);
         for (int r = 0; r < 8; ++r, dst += dstPitch)
-            for (int c = 0; c < 8; ++c)
-                dst[c] = v;
+            std::memset(dst, v, 8);
         return;
     }
     IdctTransform(coef, pattern);
+#if defined(__SSE2__)
+    // Saturating pack: exactly the clip to 0..255.
+    for (int r = 0; r < 8; r += 2, dst += 2 * dstPitch) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * r));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * r + 8));
+        const __m128i p = _mm_packus_epi16(a, b);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), p);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + dstPitch), _mm_srli_si128(p, 8));
+    }
+#else
     for (int r = 0; r < 8; ++r, dst += dstPitch) {
         const int16_t* s = coef + 8 * r;
-        // Test the row as a whole; clip per sample only when something is out of range.
-        int any = 0;
         for (int c = 0; c < 8; ++c)
-            any |= s[c];
-        if ((any & ~0xFF) == 0) {
-            for (int c = 0; c < 8; ++c)
-                dst[c] = uint8_t(s[c]);
-        } else {
-            for (int c = 0; c < 8; ++c)
-                dst[c] = Clip255(s[c]);
-        }
+            dst[c] = Clip255(s[c]);
     }
+#endif
 }
 
 void IdctAdd(uint8_t* dst, const uint8_t* pred, int16_t* coef, int dstPitch, int predPitch,
@@ -254,11 +261,21 @@ void IdctAdd(uint8_t* dst, const uint8_t* pred, int16_t* coef, int dstPitch, int
         return;
     }
     IdctTransform(coef, pattern);
+#if defined(__SSE2__)
+    // Saturating 16-bit add, then saturating pack: the same as clipping the sum.
+    const __m128i zero = _mm_setzero_si128();
+    for (int r = 0; r < 8; ++r, dst += dstPitch, pred += predPitch) {
+        const __m128i p = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pred)), zero);
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * r));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(_mm_adds_epi16(p, v), zero));
+    }
+#else
     for (int r = 0; r < 8; ++r, dst += dstPitch, pred += predPitch) {
         const int16_t* s = coef + 8 * r;
         for (int c = 0; c < 8; ++c)
             dst[c] = Clip255(pred[c] + s[c]);
     }
+#endif
 }
 
 }  // namespace dec

@@ -89,6 +89,10 @@ int DecodeIntraBlocks(DecoderInstance* d, int qp, int cbp)
     const int qpLeft = (mbFlags & NB_LEFT) ? qp : d->curQpCursor[-1];
     const int sLuma = DcScalerLuma(qp);
     const int sChroma = DcScalerChroma(qp);
+    const int rLuma = Recip18(sLuma);
+    const int rChroma = Recip18(sChroma);
+    // All six output blocks cleared with one store run.
+    std::memset(d->blockBuffer, 0, 6 * 64 * sizeof(int16_t));
     const uint8_t* matrix = vol->intra_quant_mat;
     int16_t* levels = d->blockBuffer + 6 * 64;
 
@@ -97,6 +101,7 @@ int DecodeIntraBlocks(DecoderInstance* d, int qp, int cbp)
         const int flags = BlockFlags(b, mbFlags);
         const bool chroma = b >= 4;
         const int s = chroma ? sChroma : sLuma;
+        const int recip = chroma ? rChroma : rLuma;
 
         // The block's place in the DC stores and its neighbours there.
         int16_t* dcPos;
@@ -118,13 +123,11 @@ int DecodeIntraBlocks(DecoderInstance* d, int qp, int cbp)
         const int C = (flags & NB_TOP) ? 1024 : dcPos[-dcStride];
         const bool fromLeft = Abs(A - B) >= Abs(B - C);
         const int p = fromLeft ? A : C;
-        const int predictor = int((int64_t(p + s / 2) * Recip18(s)) >> 18);
+        const int predictor = int((int64_t(p + s / 2) * recip) >> 18);
 
-        std::memset(out, 0, 64 * sizeof(int16_t));
-        for (int i = 0; i < 8; ++i) {
-            levels[i] = 0;
+        std::memset(levels, 0, 8 * sizeof(int16_t));
+        for (int i = 1; i < 8; ++i)
             levels[8 * i] = 0;
-        }
         uint32_t pattern = 0;
 
         if (cbp & (32 >> b)) {
@@ -181,10 +184,9 @@ int DecodeIntraBlocks(DecoderInstance* d, int qp, int cbp)
         }
 
         // Keep the first row and column for the blocks below and to the right.
-        for (int i = 0; i < 8; ++i) {
-            rowSlot[i] = levels[i];
+        std::memcpy(rowSlot, levels, 8 * sizeof(int16_t));
+        for (int i = 0; i < 8; ++i)
             colSlot[i] = levels[8 * i];
-        }
 
         if (Quant == QUANT_MPEG)
             MismatchControl(out, &pattern);

@@ -2,6 +2,7 @@
 // transform, and the shortcut variants against the full transform.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -192,6 +193,33 @@ TEST(Idct, ShortcutsEqualTheFullTransform)
         IdctAdd(add1, pred, full, 8, 8, kFullPattern);
         IdctAdd(add2, pred, fast, 8, 8, pattern);
         ASSERT_EQ(0, std::memcmp(add1, add2, 64));
+    }
+}
+
+// Put and add store the transform's samples clipped to 0..255, sample by sample.
+TEST(Idct, PutAndAddClipTheTransform)
+{
+    std::mt19937 gen(3);
+    for (int n = 0; n < 5000; ++n) {
+        int16_t block[64];
+        for (auto& v : block)
+            v = int16_t(gen() % 5 == 0 ? int(gen() % 4096) - 2048 : 0);
+        int16_t t[64], a[64], b[64];
+        std::memcpy(t, block, sizeof(block));
+        std::memcpy(a, block, sizeof(block));
+        std::memcpy(b, block, sizeof(block));
+        IdctTransform(t, kFullPattern);
+        uint8_t pred[8 * 12], put[8 * 12], add[8 * 12];
+        for (auto& v : pred)
+            v = uint8_t(gen());
+        IdctPut(put, a, 12, kFullPattern);
+        IdctAdd(add, pred, b, 12, 12, kFullPattern);
+        for (int r = 0; r < 8; ++r)
+            for (int c = 0; c < 8; ++c) {
+                const int v = t[8 * r + c];
+                ASSERT_EQ(put[12 * r + c], std::clamp(v, 0, 255));
+                ASSERT_EQ(add[12 * r + c], std::clamp(pred[12 * r + c] + v, 0, 255));
+            }
     }
 }
 
