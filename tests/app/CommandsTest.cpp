@@ -204,6 +204,32 @@ TEST_F(Commands, ThumbnailPages)
     EXPECT_EQ(shown, 2);
 }
 
+TEST_F(Commands, HiddenListDoubleClickOpensTheRowOfTheListWindow)
+{
+    Start();
+    const QString good = Recording(Scratch() + "/dbl/20170811_123456_NI.mp4");
+    CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:56", "Event", Scratch() + "/dbl/missing.mp4");
+    CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:56", "Event", good);
+    EXPECT_EQ(dlg->OnNMDblclkFileList(0), 0);  // a file that does not open
+    EXPECT_EQ(dlg->m_nCurrentRow, -1);
+    EXPECT_LT(dlg->m_player.GetState(), 0);
+    EXPECT_EQ(dlg->OnNMDblclkFileList(5), 0);  // no such row
+    EXPECT_EQ(dlg->m_nCurrentRow, -1);
+
+    dlg->m_pListDlg->SetSelectionMark(1);
+    EXPECT_EQ(dlg->OnNMDblclkFileList(1), 0);
+    EXPECT_EQ(dlg->m_nCurrentRow, 1);
+    EXPECT_EQ(dlg->m_player.GetState(), kStateRunning);
+    EXPECT_EQ(dlg->m_pListDlg->GetSelectionMark(), 1);
+    EXPECT_FALSE(Visible()->topLevelItem(0)->isSelected());
+
+    // Rows are drawn white; the list has no ninth column to mark them otherwise.
+    unsigned text = 1, back = 7;
+    dlg->OnNMCustomdrawFileList(1, &text, &back);
+    EXPECT_EQ(text, 0xFFFFFFu);
+    EXPECT_EQ(back, 7u);
+}
+
 TEST(DriveMonitorTest, ReportsDrivesGoneAndComeThroughTheQueue)
 {
     const QString a = FreshDir("drive_a"), b = FreshDir("drive_b"), c = FreshDir("drive_new");
