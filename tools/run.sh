@@ -31,7 +31,10 @@ echo "No display here: running the viewer under Xvfb for a few seconds; the scre
 export QTWEBENGINE_DISABLE_SANDBOX=1
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   "$0" & pid=$!
-  sleep 8
+  sleep 6
+  # The window is centred on the 1280 x 800 screen: press SD open (60, 674 in the window).
+  xdotool mousemove 210 733 click 1 || true
+  sleep 5
   import -window root "$1" || true
   kill $pid 2>/dev/null || true
   wait $pid 2>/dev/null || true

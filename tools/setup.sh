@@ -13,7 +13,7 @@ PACKAGES=(
   dosfstools
   fonts-liberation fonts-noto-cjk
   libjs-leaflet
-  xvfb xauth imagemagick x11-utils
+  xvfb xauth imagemagick x11-utils xdotool
   libgtest-dev libgmock-dev googletest libbenchmark-dev
 )
 
