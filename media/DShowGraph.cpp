@@ -167,6 +167,11 @@ HRESULT CDShowGraph::BuildGraph(const QString& path)
     if (m_bBuilt) TearDown();
     if (path.isNull()) return 1;
     if (m_pSource || m_pGraphBuilder) TearDown();
+    // Nothing of an earlier file carries over.
+    m_llDuration = 0;
+    m_nVideoStreams = 0;
+    m_dAppliedRate = 1.0;
+    m_relay->Clear();
     // Kept whole: a longer path must not open a different file.
     m_szFileName = path;
 

@@ -61,3 +61,12 @@ void FrameRelay::Detach()
         m_pending[i] = false;
     }
 }
+
+void FrameRelay::Clear()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (int i = 0; i < kRenderers; ++i) {
+        m_last[i].reset();
+        m_pending[i] = false;
+    }
+}

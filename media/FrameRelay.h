@@ -21,6 +21,8 @@ public:
     void Deliver();
     // GUI thread: no more presenting (the windows may go away).
     void Detach();
+    // Forgets the pictures (a new recording).
+    void Clear();
 
 private:
     mutable std::mutex m_mutex;

@@ -302,3 +302,31 @@ TEST(PlayerGraph, DecoderFlagsGoToTheNamedDecoder)
 }
 
 }  // namespace
+
+namespace {
+
+// A graph object rebuilt for another recording keeps nothing of the first.
+TEST(PlayerGraph, RebuildingForAnotherFileStartsAfresh)
+{
+    recgen::RecordingSpec longer = Spec(2);
+    longer.durationMs = 4000;
+    const std::string first = Make("rebuild_two.mp4", longer);
+    const std::string second = Make("rebuild_one.mp4", Spec(1));
+    TestWindow w1, w2;
+    CDShowGraph graph(2, &w1, &w2);
+    graph.Reset(1);
+    ASSERT_EQ(graph.BuildGraph(QString::fromStdString(first)), S_OK);
+    std::int64_t d = 0;
+    graph.GetDuration(&d);
+    EXPECT_NEAR(d / 10000.0, 4000.0, 60.0);
+    ASSERT_TRUE(graph.LastFrame(1));
+    ASSERT_EQ(graph.BuildGraph(QString::fromStdString(second)), S_OK);
+    graph.GetDuration(&d);
+    EXPECT_NEAR(d / 10000.0, 3000.0, 60.0);
+    EXPECT_EQ(graph.VideoStreams(), 1);
+    EXPECT_FALSE(graph.LastFrame(1));
+    EXPECT_EQ(graph.State(), kStateStopped);
+    EXPECT_EQ(graph.BuildGraph(QString()), 1);
+}
+
+}  // namespace
