@@ -109,7 +109,8 @@ TEST_F(PlayerControl, PlayAfterStepsKeepsFrontAndRearTogether)
     EXPECT_EQ(Rear(), front);
     // A second at rate 2 covers about two seconds of the recording.
     EXPECT_GT(front, FrameAt(500 + 1400, kFps));
-    EXPECT_NEAR(static_cast<double>(player.GetPositionMs()), front * 1000.0 / kFps, 1000.0 / kFps + 1);
+    // The position lies with the picture shown (a late picture may trail it a little).
+    EXPECT_NEAR(static_cast<double>(player.GetPositionMs()), front * 1000.0 / kFps, 3 * 1000.0 / kFps);
 }
 
 TEST_F(PlayerControl, RateIsClampedWhenPlaying)
@@ -315,7 +316,7 @@ TEST_F(PlayerControl, StepAndSeekPastTheEndsStayUsable)
     EXPECT_EQ(Front(), 0);
     EXPECT_EQ(player.SeekMs(999999), 1);
     EXPECT_EQ(player.GetPositionMs(), player.GetDurationMs());
-    EXPECT_LT(t.elapsed(), 4000);
+    EXPECT_LT(t.elapsed(), 4500);  // no wait ran into its time-out
     // And everything still works.
     ASSERT_EQ(player.SeekMs(1000), 1);
     EXPECT_EQ(Front(), FrameAt(1000, kFps));
