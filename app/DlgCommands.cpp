@@ -70,7 +70,6 @@ void CSamplePlayerDlg::ConnectCardCommands()
     if (auto* list = qobject_cast<QTreeWidget*>(GetDlgItem(IDC_LIST_FILES)))
         connect(list, &QTreeWidget::itemDoubleClicked, this,
                 [this, list](QTreeWidgetItem* item) { OnNMDblclkFileList(list->indexOfTopLevelItem(item)); });
-    toggleFileListPanel = [this] { ToggleFileListPanel(); };
     m_pDriveMonitor = new DriveMonitor(this, [this](const QString& path, int event) { OnShellDriveChange(path, event); });
 }
 

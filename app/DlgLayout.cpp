@@ -251,6 +251,18 @@ void CSamplePlayerDlg::ArrangeVideoPanes()
     }
 }
 
+// After a screen-mode switch: labels at zero unless a recording plays, then the new layout.
+void CSamplePlayerDlg::LayOutForScreenMode()
+{
+    const PlayerState state = m_player.GetState();
+    if (state == kStateStopped || state == kStateNotBuilt || state < 0) {
+        Item<QLabel>(1014)->setText("00:00:00");
+        Item<QLabel>(1015)->setText("00:00:00");
+    }
+    ArrangeControls(m_nScreenMode);
+    ArrangeVideoPanes();
+}
+
 void CSamplePlayerDlg::OnBnClickedFullScreen()
 {
     if (ListRowCount() == 0) {
@@ -280,15 +292,9 @@ void CSamplePlayerDlg::OnBnClickedFullScreen()
         FitWindowToSkin();
         m_nScreenMode = kScreenNormal;
         g_nLayoutMode = 0;
-        if (toggleFileListPanel) toggleFileListPanel();
+        ToggleFileListPanel();
     }
-    const PlayerState state = m_player.GetState();
-    if (state == kStateStopped || state == kStateNotBuilt || state < 0) {
-        Item<QLabel>(1014)->setText("00:00:00");
-        Item<QLabel>(1015)->setText("00:00:00");
-    }
-    ArrangeControls(m_nScreenMode);
-    ArrangeVideoPanes();
+    LayOutForScreenMode();
 
     // Zoom back to level 1: one notch up and two down at the pane's centre.
     CVideoPane* pane = m_nFrontPane != kPaneLarge ? m_pRearViewDlg->Pane() : m_pZoomDlg->Pane();
@@ -313,13 +319,7 @@ void CSamplePlayerDlg::OnBnClickedScreenMode()
         showNormal();
         m_nScreenMode = kScreenNormal;
     }
-    const PlayerState state = m_player.GetState();
-    if (state == kStateStopped || state == kStateNotBuilt || state < 0) {
-        Item<QLabel>(1014)->setText("00:00:00");
-        Item<QLabel>(1015)->setText("00:00:00");
-    }
-    ArrangeControls(m_nScreenMode);
-    ArrangeVideoPanes();
+    LayOutForScreenMode();
     update();
 }
 

@@ -245,7 +245,7 @@ void CSamplePlayerDlg::OnTimer(int nIDEvent)
         g_bListPlayRequest = 0;
     }
     if (g_bListCloseRequest == 1) {
-        if (toggleFileListPanel) toggleFileListPanel();
+        ToggleFileListPanel();
         g_bListCloseRequest = 0;
     }
     if (m_player.GetState() == kStateRunning) {

@@ -102,7 +102,6 @@ public:
     // the map host); each does nothing until it is set.
     std::function<void()> drawGraphStrip, drawInfoText, drawSpeedometer, drawSmartPanel;
     std::function<void(std::int64_t)> updateGSensorCursor;
-    std::function<void()> toggleFileListPanel;
 
     // State, as the rest of the program reads it.
     CDShowPlayer m_player;
@@ -201,6 +200,7 @@ private:
     void SetWaveOutVolume(std::uint32_t word);
     void FocusListWindow();
     void PlaceMapWindows(bool onScreenIsBrowser);
+    void LayOutForScreenMode();
     void ResetPaneZoom();
 
     // The list window's visible list, as the playback commands use it.
