@@ -113,6 +113,19 @@ TEST_F(PlayerControl, PlayAfterStepsKeepsFrontAndRearTogether)
     EXPECT_NEAR(static_cast<double>(player.GetPositionMs()), front * 1000.0 / kFps, 3 * 1000.0 / kFps);
 }
 
+TEST_F(PlayerControl, PlayingFeedsBothWindowsOnTheGuiThread)
+{
+    ProcessEvents(20);
+    const int front = w1.presented, rear = w2.presented;
+    ASSERT_EQ(player.Play(), 1);
+    ProcessEvents(600);
+    // About fifteen pictures each at 25 a second; at least a third of them shown.
+    EXPECT_GT(w1.presented - front, 5);
+    EXPECT_GT(w2.presented - rear, 5);
+    EXPECT_NEAR(FrameNumber(w1.last), FrameNumber(w2.last), 2);
+    EXPECT_EQ(w2.last->width, 160);
+}
+
 TEST_F(PlayerControl, RateIsClampedWhenPlaying)
 {
     struct Row { float asked; float played; };
