@@ -232,7 +232,6 @@ void CSamplePlayerDlg::OnBnClickedStepForward()
 void CSamplePlayerDlg::OnBnClickedFrameStep()
 {
     if (m_player.GetState() == kStateRunning) m_player.Pause();
-    GetDlgItem(IDC_BTN_PLAY)->setProperty("text", "Play");
     Item<CBitmapButton>(IDC_BTN_PLAY)->setText("Play");
     m_player.FrameStep(1);
 }
