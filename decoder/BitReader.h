@@ -4,7 +4,7 @@
 #include <cstdint>
 
 struct BitReader {
-    uint32_t cache;           // next bits, most significant first
+    uint64_t cache;           // next bits, most significant first
     int bitsValid;            // valid top bits of cache
     const uint8_t* ptr;       // next byte to load (may run past end)
     const uint8_t* start;
@@ -20,32 +20,42 @@ inline void BitstreamInit(BitReader* r, const uint8_t* data, uint32_t length)
     r->end = data + length;
 }
 
-// Loads bytes until at least 25 bits are valid; never reads past end.
+// Byte by byte near the end of the chunk: bytes past it read as zero.
+__attribute__((noinline)) inline void BitstreamRefillTail(BitReader* r)
+{
+    while (r->bitsValid < 25) {
+        r->bitsValid += 8;
+        if (r->ptr < r->end)
+            r->cache |= uint64_t(*r->ptr) << (64 - r->bitsValid);
+        ++r->ptr;
+    }
+}
+
+// Loads bytes until at least 25 bits are valid; never reads past end. Bits
+// below the valid ones are zero or the stream's own next bits.
 inline void BitstreamRefill(BitReader* r)
 {
     if (r->bitsValid > 24)
         return;
-    if (r->end - r->ptr >= 4) {
-        // At least four bytes ahead: no end check per byte.
-        do {
-            r->bitsValid += 8;
-            r->cache |= uint32_t(*r->ptr++) << (32 - r->bitsValid);
-        } while (r->bitsValid < 25);
+    if (__builtin_expect(r->end - r->ptr >= 8, 1)) {
+        // Eight bytes at once; only the whole bytes that fit are counted.
+        uint64_t v;
+        __builtin_memcpy(&v, r->ptr, 8);
+        v = __builtin_bswap64(v);
+        r->cache |= v >> r->bitsValid;
+        const int bytes = (63 - r->bitsValid) >> 3;
+        r->ptr += bytes;
+        r->bitsValid += 8 * bytes;
         return;
     }
-    while (r->bitsValid < 25) {
-        r->bitsValid += 8;
-        if (r->ptr < r->end)
-            r->cache |= uint32_t(*r->ptr) << (32 - r->bitsValid);
-        ++r->ptr;
-    }
+    BitstreamRefillTail(r);
 }
 
 // n from 1 to 25.
 inline uint32_t BitstreamShowBits(BitReader* r, int n)
 {
     BitstreamRefill(r);
-    return r->cache >> (32 - n);
+    return uint32_t(r->cache >> (64 - n));
 }
 
 inline void BitstreamSkipBits(BitReader* r, int n)
@@ -69,7 +79,7 @@ inline uint32_t BitstreamGetBits(BitReader* r, int n)
     if (n <= 0)
         return 0;
     BitstreamRefill(r);
-    uint32_t v = r->cache >> (32 - n);
+    uint32_t v = uint32_t(r->cache >> (64 - n));
     r->cache <<= n;
     r->bitsValid -= n;
     return v;

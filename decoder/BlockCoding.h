@@ -77,17 +77,18 @@ inline void MismatchControl(int16_t* block, uint32_t* pattern)
 enum CoefCodeKind { CODE_MPEG4_INTRA, CODE_MPEG4_INTER, CODE_H263, CODE_RVLC_INTRA, CODE_RVLC_INTER };
 
 template <int Kind>
-inline int ReadCoef(BitReader* r, int* run, int* level, int* last)
+__attribute__((always_inline)) inline CoefRead ReadCoef(BitReader* r)
 {
     if (Kind == CODE_MPEG4_INTRA)
-        return Mpeg4Coef<1>(r, run, level, last);
+        return ReadTableOrEscape<1>(r);
     if (Kind == CODE_MPEG4_INTER)
-        return Mpeg4Coef<0>(r, run, level, last);
+        return ReadTableOrEscape<0>(r);
     if (Kind == CODE_H263)
-        return H263Coef(r, run, level, last);
-    if (Kind == CODE_RVLC_INTRA)
-        return ReadRvlcIntraCoef(r, run, level, last);
-    return ReadRvlcInterCoef(r, run, level, last);
+        return ReadTableOrEscape<2>(r);
+    CoefRead c{0, 0, 0, 0};
+    c.rc = Kind == CODE_RVLC_INTRA ? ReadRvlcIntraCoef(r, &c.run, &c.level, &c.last)
+                                   : ReadRvlcInterCoef(r, &c.run, &c.level, &c.last);
+    return c;
 }
 
 // Reads coefficients from scan position `pos` until last; `dequant(level,
@@ -102,10 +103,11 @@ inline int DecodeCoefficients(BitReader* r, const uint8_t* scan, int pos, int16_
     uint32_t pat = *pattern;
     int rc = -1;
     for (;;) {
-        int run = 0, level = 0, last = 0;
-        if (ReadCoef<Kind>(&br, &run, &level, &last) != 0)
+        const CoefRead c = ReadCoef<Kind>(&br);
+        if (c.rc != 0)
             break;
-        pos += run;
+        const int level = c.level;
+        pos += c.run;
         if (pos >= 64)
             break;
         const int idx = scan[pos];
@@ -116,7 +118,7 @@ inline int DecodeCoefficients(BitReader* r, const uint8_t* scan, int pos, int16_
         if (v)
             pat |= kCoefMask.m[idx];
         ++pos;
-        if (last) {
+        if (c.last) {
             rc = 0;
             break;
         }

@@ -12,48 +12,40 @@ struct VlcEntry {
     uint8_t length; // 0: invalid
 };
 
-// TCOEF lookup over 12 bits in three ranges: v >= 512 by (v - 512) >> 5,
-// 128 <= v < 512 by (v - 128) >> 2, v < 128 by v. Value: run | last << 6 |
-// level << 7; 0 invalid, TCOEF_ESCAPE for the escape code.
+// TCOEF lookup by the next 12 bits, one 16-bit entry each: bits 0-3 code
+// length (0: invalid), bit 4 last, bits 5-10 run, bits 11-15 level; a level
+// of 0 with a length is the escape code.
 struct TcoefLookup {
-    VlcEntry t1[112];
-    VlcEntry t2[96];
-    VlcEntry t3[128];
+    uint16_t e[4096];
 };
-
-constexpr void PutTcoef(TcoefLookup& t, int v, VlcEntry e)
-{
-    if (v >= 512)
-        t.t1[(v - 512) >> 5] = e;
-    else if (v >= 128)
-        t.t2[(v - 128) >> 2] = e;
-    else
-        t.t3[v] = e;
-}
 
 constexpr TcoefLookup BuildTcoef(const CoefCode (&codes)[102])
 {
     TcoefLookup t{};
-    for (auto& e : t.t1)
-        e = VlcEntry{0, 0};
-    for (auto& e : t.t2)
-        e = VlcEntry{0, 0};
-    for (auto& e : t.t3)
-        e = VlcEntry{0, 0};
+    for (auto& e : t.e)
+        e = 0;
     for (const CoefCode& c : codes) {
         const int shift = 12 - c.length;
-        const VlcEntry e{int16_t(c.run | (c.last << 6) | (c.level << 7)), c.length};
+        const uint16_t e = uint16_t(c.length | (c.last << 4) | (c.run << 5) | (c.level << 11));
         for (int v = c.code << shift; v < (c.code + 1) << shift; ++v)
-            PutTcoef(t, v, e);
+            t.e[v] = e;
     }
     const int shift = 12 - kTcoefEscapeLength;
     for (int v = kTcoefEscapeCode << shift; v < (kTcoefEscapeCode + 1) << shift; ++v)
-        PutTcoef(t, v, VlcEntry{TCOEF_ESCAPE, uint8_t(kTcoefEscapeLength)});
+        t.e[v] = uint16_t(kTcoefEscapeLength);
     return t;
 }
 
 inline constexpr TcoefLookup kIntraTcoef = BuildTcoef(kIntraTcoefCodes);
 inline constexpr TcoefLookup kInterTcoef = BuildTcoef(kInterTcoefCodes);
+
+// One coefficient: rc 0 read, 1 escape code consumed, -1 invalid.
+struct CoefRead {
+    int rc;
+    int run;
+    int level;
+    int last;
+};
 
 // LMAX (largest level per run) and RMAX (largest run per level) of the
 // escape modes, derived from the TCOEF tables.
@@ -77,40 +69,29 @@ constexpr EscapeLimits BuildLimits(const CoefCode (&codes)[102])
 inline constexpr EscapeLimits kIntraLimits = BuildLimits(kIntraTcoefCodes);
 inline constexpr EscapeLimits kInterLimits = BuildLimits(kInterTcoefCodes);
 
-inline VlcEntry LookupTcoef(const TcoefLookup& t, uint32_t v)
-{
-    if (v >= 512)
-        return t.t1[(v - 512) >> 5];
-    if (v >= 128)
-        return t.t2[(v - 128) >> 2];
-    return t.t3[v];
-}
-
-// One table code with its sign; 1 escape, 0 coefficient, -1 invalid.
-__attribute__((always_inline)) inline int ReadTableCoef(BitReader* r, const TcoefLookup& t, int* run, int* level, int* last)
+// One table code with its sign.
+__attribute__((always_inline)) inline CoefRead ReadTableCoef(BitReader* r, const TcoefLookup& t)
 {
     BitstreamRefill(r);
-    const VlcEntry e = LookupTcoef(t, r->cache >> 20);
-    if (e.value == 0)
-        return -1;
-    if (e.value == TCOEF_ESCAPE) {
-        BitstreamSkipBits(r, e.length);
-        return 1;
+    const uint32_t e = t.e[r->cache >> 52];
+    const int len = int(e & 15);
+    if (__builtin_expect(e < 2048, 0)) {
+        if (len == 0)
+            return CoefRead{-1, 0, 0, 0};
+        BitstreamSkipBits(r, len);
+        return CoefRead{1, 0, 0, 0};
     }
     // The sign bit follows the code; at least 25 bits are loaded, so both go at once.
-    const int negative = int((r->cache >> (31 - e.length)) & 1);
-    r->cache <<= e.length + 1;
-    r->bitsValid -= e.length + 1;
-    *run = e.value & 63;
-    *last = (e.value >> 6) & 1;
-    const int mag = e.value >> 7;
-    *level = negative ? -mag : mag;
-    return 0;
+    const int negative = int((r->cache >> (63 - len)) & 1);
+    r->cache <<= len + 1;
+    r->bitsValid -= len + 1;
+    const int mag = int(e >> 11);
+    return CoefRead{0, int((e >> 5) & 63), negative ? -mag : mag, int((e >> 4) & 1)};
 }
 
 // The three MPEG-4 escape modes, after the escape code (kept out of line: rare).
 template <int Intra>
-__attribute__((noinline)) int Mpeg4Escape(BitReader* r, int* run, int* level, int* last)
+__attribute__((noinline)) CoefRead Mpeg4Escape(BitReader* r)
 {
     const TcoefLookup& t = Intra ? kIntraTcoef : kInterTcoef;
     const EscapeLimits& lim = Intra ? kIntraLimits : kInterLimits;
@@ -118,62 +99,84 @@ __attribute__((noinline)) int Mpeg4Escape(BitReader* r, int* run, int* level, in
     if (mode < 2) {
         // Mode 1: level offset by LMAX.
         BitstreamSkipBits(r, 1);
-        if (ReadTableCoef(r, t, run, level, last) != 0)
-            return -1;
-        const int add = lim.lmax[*last][*run];
-        *level += *level < 0 ? -add : add;
-        return 0;
+        CoefRead c = ReadTableCoef(r, t);
+        if (c.rc != 0)
+            return CoefRead{-1, 0, 0, 0};
+        const int add = lim.lmax[c.last][c.run];
+        c.level += c.level < 0 ? -add : add;
+        return c;
     }
     BitstreamSkipBits(r, 2);
     if (mode == 2) {
         // Mode 2: run offset by RMAX + 1.
-        if (ReadTableCoef(r, t, run, level, last) != 0)
-            return -1;
-        const int mag = *level < 0 ? -*level : *level;
-        *run += (mag < 32 ? lim.rmax[*last][mag] : 0) + 1;
-        return 0;
+        CoefRead c = ReadTableCoef(r, t);
+        if (c.rc != 0)
+            return CoefRead{-1, 0, 0, 0};
+        const int mag = c.level < 0 ? -c.level : c.level;
+        c.run += (mag < 32 ? lim.rmax[c.last][mag] : 0) + 1;
+        return c;
     }
     // Mode 3: fixed length.
-    *last = BitstreamGetBit(r);
-    *run = int(BitstreamGetBits(r, 6));
+    CoefRead c{0, 0, 0, 0};
+    c.last = BitstreamGetBit(r);
+    c.run = int(BitstreamGetBits(r, 6));
     BitstreamSkipBits(r, 1);
     int v = int(BitstreamGetBits(r, 12));
     if (v & 0x800)
         v -= 0x1000;
-    *level = v;
+    c.level = v;
     BitstreamSkipBits(r, 1);
-    return 0;
-}
-
-template <int Intra>
-__attribute__((always_inline)) inline int Mpeg4Coef(BitReader* r, int* run, int* level, int* last)
-{
-    const int rc = ReadTableCoef(r, Intra ? kIntraTcoef : kInterTcoef, run, level, last);
-    if (__builtin_expect(rc <= 0, 1))
-        return rc;
-    return Mpeg4Escape<Intra>(r, run, level, last);
+    return c;
 }
 
 // The H.263 escape: last, run, 8-bit level.
-__attribute__((noinline)) inline int H263Escape(BitReader* r, int* run, int* level, int* last)
+__attribute__((noinline)) inline CoefRead H263Escape(BitReader* r)
 {
-    *last = BitstreamGetBit(r);
-    *run = int(BitstreamGetBits(r, 6));
+    CoefRead c{0, 0, 0, 0};
+    c.last = BitstreamGetBit(r);
+    c.run = int(BitstreamGetBits(r, 6));
     int v = int(BitstreamGetBits(r, 8));
     if (v & 0x80)
         v -= 0x100;
     if (v == 0 || v == -128)
-        return -1;
-    *level = v;
-    return 0;
+        return CoefRead{-1, 0, 0, 0};
+    c.level = v;
+    return c;
 }
 
-__attribute__((always_inline)) inline int H263Coef(BitReader* r, int* run, int* level, int* last)
+// Table code or escape. The escape readers get a copy of the reader, so
+// the caller's one can stay in registers.
+template <int Kind>
+__attribute__((always_inline)) inline CoefRead ReadTableOrEscape(BitReader* r)
 {
-    const int rc = ReadTableCoef(r, kInterTcoef, run, level, last);
-    if (__builtin_expect(rc <= 0, 1))
-        return rc;
-    return H263Escape(r, run, level, last);
+    CoefRead c = ReadTableCoef(r, Kind == 1 ? kIntraTcoef : kInterTcoef);
+    if (__builtin_expect(c.rc <= 0, 1))
+        return c;
+    BitReader t = *r;
+    c = Kind == 2 ? H263Escape(&t) : Kind == 1 ? Mpeg4Escape<1>(&t) : Mpeg4Escape<0>(&t);
+    *r = t;
+    return c;
+}
+
+inline int Unpack(const CoefRead& c, int* run, int* level, int* last)
+{
+    if (c.rc == 0) {
+        *run = c.run;
+        *level = c.level;
+        *last = c.last;
+    }
+    return c.rc;
+}
+
+template <int Intra>
+inline int Mpeg4Coef(BitReader* r, int* run, int* level, int* last)
+{
+    return Unpack(ReadTableOrEscape<Intra>(r), run, level, last);
+}
+
+inline int H263Coef(BitReader* r, int* run, int* level, int* last)
+{
+    return Unpack(ReadTableOrEscape<2>(r), run, level, last);
 }
 
 }  // namespace dec
