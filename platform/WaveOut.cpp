@@ -1,20 +1,26 @@
 #include "platform/WaveOut.h"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 std::uint32_t g_word = 0xFFFFFFFFu;
-std::function<void(double)>& Listener()
+int g_nextId = 1;
+std::map<int, std::function<void(double)>>& Listeners()
 {
-    static std::function<void(double)> listener;
-    return listener;
+    static std::map<int, std::function<void(double)>> listeners;
+    return listeners;
 }
 }  // namespace
 
 unsigned waveOutSetVolume(unsigned, std::uint32_t word)
 {
+    const bool changed = word != g_word;
     g_word = word;
-    if (Listener()) Listener()(WaveOutLevel());
+    if (changed) {
+        const double level = WaveOutLevel();
+        for (const auto& [id, listener] : Listeners()) listener(level);
+    }
     return 0;
 }
 
@@ -26,4 +32,11 @@ double WaveOutLevel()
     return louder / 65535.0;
 }
 
-void SetWaveOutListener(std::function<void(double)> listener) { Listener() = std::move(listener); }
+int AddWaveOutListener(std::function<void(double)> listener)
+{
+    const int id = g_nextId++;
+    Listeners()[id] = std::move(listener);
+    return id;
+}
+
+void RemoveWaveOutListener(int id) { Listeners().erase(id); }

@@ -9,5 +9,7 @@ unsigned waveOutSetVolume(unsigned device, std::uint32_t word);
 std::uint32_t WaveOutVolumeWord();
 // The level as a linear factor 0 .. 1 (the louder channel).
 double WaveOutLevel();
-// Called with the new factor whenever the word changes (players follow it).
-void SetWaveOutListener(std::function<void(double)> listener);
+// Players follow the level: each listener is called with the new factor whenever the word
+// changes. Answers an id for RemoveWaveOutListener.
+int AddWaveOutListener(std::function<void(double)> listener);
+void RemoveWaveOutListener(int id);
