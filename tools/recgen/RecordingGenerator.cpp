@@ -233,7 +233,10 @@ private:
             else
                 reinterpret_cast<std::int16_t*>(f->data[0])[i] = static_cast<std::int16_t>(v * 32767);
         }
-        f->pts = audio_.next;
+        // AVI keeps no edit list: were the coder's priming samples left before zero, the muxer
+        // would shift every track (video and data too) late by them.
+        const std::int64_t priming = spec_.container == Container::Avi ? audio_.enc->initial_padding : 0;
+        f->pts = audio_.next + priming;
         audio_.next += f->nb_samples;
         return Send(audio_, f);
     }
