@@ -146,10 +146,13 @@ CDShowGraph::CDShowGraph(int mode, IVideoWindow* hwnd1, IVideoWindow* hwnd2)
     : m_nMode(mode), m_hWnd1(hwnd1), m_hWnd2(hwnd2), m_relay(std::make_shared<FrameRelay>())
 {
     if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+    // The wave-out level is set on the GUI thread, as every call on the graph is made.
+    m_nWaveOutListener = AddWaveOutListener([this](double) { ApplyOutputLevel(); });
 }
 
 CDShowGraph::~CDShowGraph()
 {
+    RemoveWaveOutListener(m_nWaveOutListener);
     TearDown();
 }
 
@@ -425,7 +428,6 @@ HRESULT CDShowGraph::Finish()
 bool CDShowGraph::DrainBus()
 {
     if (!m_pGraphBuilder) return false;
-    ApplyOutputLevel();
     bool error = false;
     GstBus* bus = gst_element_get_bus(m_pGraphBuilder);
     while (GstMessage* msg = gst_bus_pop(bus)) {

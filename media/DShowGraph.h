@@ -138,6 +138,7 @@ private:
     _GstElement* m_pVolume = nullptr;
     double m_dGain = 1.0;    // the player's volume, linear
     double m_dLevel = -1.0;  // output level last applied
+    int m_nWaveOutListener = 0;
     std::vector<_GstElement*> m_queues;   // the queue of each chain, with its own reference
     bool m_aDecoderFlags[2][2] = {{false, false}, {false, false}};
     std::shared_ptr<FrameRelay> m_relay;

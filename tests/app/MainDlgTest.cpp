@@ -284,11 +284,14 @@ TEST_F(MainDlg, TransportCommands)
     EXPECT_EQ(dlg->Item<CSkinButton>(IDC_BTN_MUTE)->GetCheck(), 1);
     EXPECT_EQ(dlg->m_nVolume, 50);
     EXPECT_EQ(WaveOutVolumeWord(), 0u);
+    ASSERT_NE(dlg->m_player.Graph(), nullptr);
+    EXPECT_EQ(dlg->m_player.Graph()->LinearVolume(), 0.0);  // the sound follows at once
     volume->setValue(99);
     dlg->OnHScroll(TB_THUMBTRACK, 0, volume);
     EXPECT_EQ(dlg->Item<CSkinButton>(IDC_BTN_MUTE)->GetCheck(), 0);
     EXPECT_EQ(dlg->m_nVolume, 99);
     EXPECT_EQ(WaveOutVolumeWord(), 64879u * 65537u);
+    EXPECT_GT(dlg->m_player.Graph()->LinearVolume(), 0.0);
     EXPECT_EQ(CSamplePlayerDlg::VolumeWord(50), 0x7FFF7FFFu);
 
     // Next on the last row stops.
