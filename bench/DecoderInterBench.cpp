@@ -1,6 +1,6 @@
 // Decode speed of inter streams at 640x480: our decoder beside FFmpeg's with
 // one thread, on the same pictures, printed as pictures per second and ratio.
-// Usage: decoder_inter_bench [pictures]
+// Usage: decoder_inter_bench [pictures] [case: 0 simple profile, 1 ASP]
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
@@ -105,7 +105,10 @@ int main(int argc, char** argv) {
       {"ASP, B-frames and quarter-pel", "-c:v mpeg4 -q:v 4 -g 30 -bf 2 -flags +qpel"},
   };
   std::printf("%-32s %10s %12s %12s %8s\n", "640x480 stream", "pictures", "ours pic/s", "ffmpeg pic/s", "ratio");
-  for (const auto& c : cases) {
+  const int only = argc > 2 ? std::atoi(argv[2]) : -1;
+  for (int k = 0; k < 2; ++k) {
+    if (only >= 0 && k != only) continue;
+    const Case& c = cases[k];
     const auto stream = Encode("bench_inter", PannedSource(640, 480, frames), c.args, "m4v");
     const Split s = SplitMpeg4(stream);
     if (s.chunks.empty()) {

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "decoder/DecoderInternal.h"
 #include "decoder/Interpolate.h"
 #include "decoder/MotionVector.h"
@@ -104,8 +108,116 @@ inline void FilterColumns(uint8_t* out, const uint8_t* in, int rnd) {
   }
 }
 
+#if defined(__SSE2__)
+// The same two passes on 8 lanes of 16 bits: every intermediate of the tap
+// sum lies within -3570..11746, and the saturating pack is the clip to 0..255.
+inline __m128i TapSum(__m128i m3, __m128i m2, __m128i m1, __m128i p0, __m128i p1, __m128i p2, __m128i p3,
+                      __m128i p4, __m128i bias) {
+  __m128i t = _mm_mullo_epi16(_mm_add_epi16(p0, p1), _mm_set1_epi16(20));
+  t = _mm_sub_epi16(t, _mm_mullo_epi16(_mm_add_epi16(m1, p2), _mm_set1_epi16(6)));
+  t = _mm_add_epi16(t, _mm_mullo_epi16(_mm_add_epi16(m2, p3), _mm_set1_epi16(3)));
+  t = _mm_sub_epi16(t, _mm_add_epi16(m3, p4));
+  return _mm_srai_epi16(_mm_add_epi16(t, bias), 5);
+}
+
+// (a + b + 1 - rnd) >> 1 per byte.
+inline __m128i Average(__m128i a, __m128i b, int rnd) {
+  const __m128i up = _mm_avg_epu8(a, b);
+  return rnd ? _mm_sub_epi8(up, _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1))) : up;
+}
+
+// Taps t[0..7] are 16 (or 8, Wide false) bytes each; phase as in FilterRow.
+template <int Phase, bool Wide>
+inline __m128i FilterTaps(const __m128i* t, int rnd) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bias = _mm_set1_epi16(static_cast<int16_t>(16 - rnd));
+  __m128i lo[8], hi[8];
+  for (int k = 0; k < 8; ++k) {
+    lo[k] = _mm_unpacklo_epi8(t[k], zero);
+    if (Wide) hi[k] = _mm_unpackhi_epi8(t[k], zero);
+  }
+  const __m128i a = TapSum(lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6], lo[7], bias);
+  const __m128i b = Wide ? TapSum(hi[0], hi[1], hi[2], hi[3], hi[4], hi[5], hi[6], hi[7], bias) : zero;
+  __m128i h = _mm_packus_epi16(a, b);
+  if (Phase == 1) h = Average(h, t[3], rnd);
+  if (Phase == 3) h = Average(h, t[4], rnd);
+  return h;
+}
+
+template <int N>
+inline __m128i LoadN(const uint8_t* p) {
+  return N == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))
+                 : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+}
+
+template <int N>
+inline void StoreN(uint8_t* p, __m128i v) {
+  if (N == 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+  else
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+}
+
+template <int K>
+inline __m128i Tap16(__m128i v0, __m128i v1) {
+  return _mm_or_si128(_mm_srli_si128(v0, K), _mm_slli_si128(v1, 16 - K));
+}
+
+inline uint32_t Bytes4(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return a | b << 8 | c << 16 | d << 24; }
+
+// The row with its mirrored samples (positions -3 .. N + 3) is built in
+// registers: stored and reloaded at byte offsets it would stall the loads.
+template <int N, int Phase>
+inline void FilterRowSse2(uint8_t* out, const uint8_t* s, int rnd) {
+  __m128i t[8];
+  const __m128i head = _mm_cvtsi32_si128(static_cast<int>(Bytes4(s[2], s[1], s[0], 0)));
+  const __m128i tail = _mm_cvtsi32_si128(static_cast<int>(Bytes4(s[N], s[N], s[N - 1], s[N - 2])));
+  if (N == 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i v0 = _mm_or_si128(_mm_slli_si128(a, 3), head);
+    const __m128i v1 = _mm_or_si128(_mm_srli_si128(a, 13), _mm_slli_si128(tail, 3));
+    t[0] = v0;
+    t[1] = Tap16<1>(v0, v1);
+    t[2] = Tap16<2>(v0, v1);
+    t[3] = Tap16<3>(v0, v1);
+    t[4] = Tap16<4>(v0, v1);
+    t[5] = Tap16<5>(v0, v1);
+    t[6] = Tap16<6>(v0, v1);
+    t[7] = Tap16<7>(v0, v1);
+  } else {
+    const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s));
+    const __m128i v = _mm_or_si128(_mm_or_si128(_mm_slli_si128(a, 3), head), _mm_slli_si128(tail, 11));
+    t[0] = v;
+    t[1] = _mm_srli_si128(v, 1);
+    t[2] = _mm_srli_si128(v, 2);
+    t[3] = _mm_srli_si128(v, 3);
+    t[4] = _mm_srli_si128(v, 4);
+    t[5] = _mm_srli_si128(v, 5);
+    t[6] = _mm_srli_si128(v, 6);
+    t[7] = _mm_srli_si128(v, 7);
+  }
+  StoreN<N>(out, FilterTaps<Phase, N == 16>(t, rnd));
+}
+
+template <int W, int H, int Phase>
+inline void FilterColumnsSse2(uint8_t* out, const uint8_t* in, int rnd) {
+  const int16_t* m = kMirror<H>.idx + 3;
+  for (int i = 0; i < H; ++i) {
+    __m128i t[8];
+    for (int k = 0; k < 8; ++k) t[k] = LoadN<W>(in + 16 * m[i + k - 3]);
+    StoreN<W>(out + 16 * i, FilterTaps<Phase, W == 16>(t, rnd));
+  }
+}
+#endif
+
 template <int W, int H>
 void FilterColumnsAt(int phase, uint8_t* out, const uint8_t* in, int rnd) {
+#if defined(__SSE2__)
+  if (phase == 1) FilterColumnsSse2<W, H, 1>(out, in, rnd);
+  else if (phase == 2) FilterColumnsSse2<W, H, 2>(out, in, rnd);
+  else FilterColumnsSse2<W, H, 3>(out, in, rnd);
+  return;
+#endif
   if (phase == 1) FilterColumns<W, H, 1>(out, in, rnd);
   else if (phase == 2) FilterColumns<W, H, 2>(out, in, rnd);
   else FilterColumns<W, H, 3>(out, in, rnd);
@@ -120,9 +232,15 @@ void QpelBlock(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int
   for (int y = 0; y < rows; ++y) {
     const uint8_t* s = src + static_cast<long>(y) * srcPitch;
     uint8_t* o = mid + 16 * y;
+#if defined(__SSE2__)
+    if (dx == 1) FilterRowSse2<W, 1>(o, s, rnd);
+    else if (dx == 2) FilterRowSse2<W, 2>(o, s, rnd);
+    else if (dx == 3) FilterRowSse2<W, 3>(o, s, rnd);
+#else
     if (dx == 1) FilterRow<W, 1>(o, s, rnd);
     else if (dx == 2) FilterRow<W, 2>(o, s, rnd);
     else if (dx == 3) FilterRow<W, 3>(o, s, rnd);
+#endif
     else std::memcpy(o, s, W);
   }
   const uint8_t* out = mid;
