@@ -1,7 +1,7 @@
 #pragma once
-// Offscreen GUI helpers for the settings tests: one QApplication, a message-box recorder that
-// answers for the user, real clicks and keystrokes, and screenshots kept under
-// <build>/artefacts/.
+// Offscreen GUI helpers for the settings tests: a message-box recorder that answers for the
+// user, and real clicks and keystrokes; the application and the screenshots are the shared ones.
+#include "controls/GuiTest.h"
 #include "platform/MessageBox.h"
 
 #include <QAbstractButton>
@@ -15,15 +15,6 @@
 
 #include <deque>
 #include <vector>
-
-inline QApplication* EnsureApp()
-{
-    static int argc = 1;
-    static char name[] = "settings_gui_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
 
 struct SeenBox {
     QString text, title;
@@ -72,17 +63,6 @@ inline void TypeInto(QWidget* w, const QString& text)
     QTest::keyClicks(e, text);
 }
 
-inline QImage Render(QWidget* w) { return w->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-
-inline QString SaveArtefact(QWidget* w, const QString& name)
-{
-    const QString dir = QStringLiteral(VIEWER_BINARY_DIR "/artefacts");
-    QDir().mkpath(dir);
-    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
-    Render(w).save(path);
-    return path;
-}
-
 // Pixels darker than mid grey: text and lines drawn on the light dialog background.
 inline int DarkPixels(const QImage& img, const QRect& r)
 {
@@ -93,7 +73,3 @@ inline int DarkPixels(const QImage& img, const QRect& r)
     return n;
 }
 
-class GuiTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { EnsureApp(); }
-};
