@@ -91,6 +91,95 @@ __attribute__((always_inline)) inline CoefRead ReadCoef(BitReader* r)
     return c;
 }
 
+// The escape after its code of `len` bits, or -1 for an invalid code
+// (len 0); out of line: rare.
+template <int Kind>
+__attribute__((noinline)) CoefRead EscapeAfterCode(BitReader* r, int len)
+{
+    if (len == 0)
+        return CoefRead{-1, 0, 0, 0};
+    BitstreamSkipBits(r, len);
+    return Kind == CODE_H263 ? H263Escape(r) : Kind == CODE_MPEG4_INTRA ? Mpeg4Escape<1>(r) : Mpeg4Escape<0>(r);
+}
+
+// The coefficient loop of the TCOEF table codes with the reader in locals,
+// so that it stays in registers; only the tail refill and the escapes see
+// it in memory.
+template <int Kind, class Dequant>
+inline int DecodeTableCoefficients(BitReader* r, const uint8_t* scan, int pos, int16_t* out,
+                                   int16_t* levels, uint32_t* pattern, Dequant dequant)
+{
+    const uint16_t* table = Kind == CODE_MPEG4_INTRA ? kIntraTcoef.e : kInterTcoef.e;
+    uint64_t cache = r->cache;
+    int valid = r->bitsValid;
+    const uint8_t* ptr = r->ptr;
+    const uint8_t* const end = r->end;
+    uint32_t pat = *pattern;
+    int rc = -1;
+    for (;;) {
+        if (valid <= 24) {
+            if (__builtin_expect(end - ptr >= 8, 1)) {
+                uint64_t v;
+                __builtin_memcpy(&v, ptr, 8);
+                cache |= __builtin_bswap64(v) >> valid;
+                const int bytes = (63 - valid) >> 3;
+                ptr += bytes;
+                valid += 8 * bytes;
+            } else {
+                BitReader t{cache, valid, ptr, r->start, end};
+                BitstreamRefillTail(&t);
+                cache = t.cache;
+                valid = t.bitsValid;
+                ptr = t.ptr;
+            }
+        }
+        const uint32_t e = table[cache >> 52];
+        int run, level, last;
+        if (__builtin_expect(e >= 2048, 1)) {
+            // Code and sign bit at once: at least 25 bits are loaded.
+            const int len = int(e & 15);
+            const int negative = int((cache >> (63 - len)) & 1);
+            cache <<= len + 1;
+            valid -= len + 1;
+            const int mag = int(e >> 11);
+            level = negative ? -mag : mag;
+            run = int((e >> 5) & 63);
+            last = int((e >> 4) & 1);
+        } else {
+            BitReader t{cache, valid, ptr, r->start, end};
+            const CoefRead c = EscapeAfterCode<Kind>(&t, int(e & 15));
+            cache = t.cache;
+            valid = t.bitsValid;
+            ptr = t.ptr;
+            if (c.rc != 0)
+                break;
+            run = c.run;
+            level = c.level;
+            last = c.last;
+        }
+        pos += run;
+        if (pos >= 64)
+            break;
+        const int idx = scan[pos];
+        if (levels)
+            levels[idx] = int16_t(level);
+        out[idx] = int16_t(dequant(level, idx));
+        // A coefficient that dequantises to zero may set its bits too: the
+        // pattern only picks among transforms that give the same result.
+        pat |= kCoefMask.m[idx];
+        ++pos;
+        if (last) {
+            rc = 0;
+            break;
+        }
+    }
+    r->cache = cache;
+    r->bitsValid = valid;
+    r->ptr = ptr;
+    *pattern = pat;
+    return rc;
+}
+
 // Reads coefficients from scan position `pos` until last; `dequant(level,
 // raster)` gives the stored value. Levels go to `levels` when non-null.
 // Returns 0, or -1 on an invalid code or a run past position 63.
@@ -98,7 +187,8 @@ template <int Kind, class Dequant>
 inline int DecodeCoefficients(BitReader* r, const uint8_t* scan, int pos, int16_t* out,
                               int16_t* levels, uint32_t* pattern, Dequant dequant)
 {
-    // The reader lives in locals for the loop and is written back at the end.
+    if (Kind == CODE_MPEG4_INTRA || Kind == CODE_MPEG4_INTER || Kind == CODE_H263)
+        return DecodeTableCoefficients<Kind>(r, scan, pos, out, levels, pattern, dequant);
     BitReader br = *r;
     uint32_t pat = *pattern;
     int rc = -1;
