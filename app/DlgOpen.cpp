@@ -31,6 +31,8 @@ bool CSamplePlayerDlg::OpenSelectedFile(QString path)
     m_player.SetSourceFlag(0);
     m_bReopen = 0;
     if (!m_player.OpenFile(path)) return false;
+    // The earlier recording's pictures go; the new one's first pictures arrive from the player.
+    ClearPanes();
 
     g_nPlayPositionMs = static_cast<std::int32_t>(m_player.GetPositionMs());
     g_nDurationMs = static_cast<std::int32_t>(m_player.GetDurationMs());
@@ -112,6 +114,12 @@ bool CSamplePlayerDlg::OpenSelectedFile(QString path)
     ArrangeVideoPanes();
     g_strPlayingFileText = ListRowText(row, 0);
     return true;
+}
+
+void CSamplePlayerDlg::ClearPanes()
+{
+    m_pZoomDlg->Pane()->PresentFrame(nullptr);
+    m_pRearViewDlg->Pane()->PresentFrame(nullptr);
 }
 
 bool CSamplePlayerDlg::CheckFiltersRegistered()

@@ -152,6 +152,7 @@ void CSamplePlayerDlg::OnBnClickedStop()
     m_bReopen = 1;
     SetPlayButtonPlaying(false);
     m_player.StopAndClose();
+    ClearPanes();  // a closed recording leaves no picture behind
     for (int id : {IDC_BTN_MAP_HIDE, IDC_BTN_MAP_SMALL}) {
         Item<CSkinButton>(id)->SetCheck(0);
         GetDlgItem(id)->update();

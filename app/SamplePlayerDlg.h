@@ -202,6 +202,7 @@ private:
     void PlaceMapWindows(bool onScreenIsBrowser);
     void LayOutForScreenMode();
     void ResetPaneZoom();
+    void ClearPanes();
 
     // The list window's visible list, as the playback commands use it.
     int ListRowCount() const;

@@ -229,6 +229,7 @@ TEST_F(MainDlg, PlaysTheListThroughAndSkipsARecordingWithoutData)
     EXPECT_EQ(dlg->m_player.GetVideoStreamCount(), 1);
     EXPECT_EQ(dlg->m_nFrontPane, kPaneLarge);
     EXPECT_EQ(dlg->m_nRearPane, kPaneHidden);
+    EXPECT_EQ(dlg->m_pRearViewDlg->Pane()->CurrentFrame(), nullptr);  // no rear picture left over
 
     // The last recording ends with the player stopped and the labels at zero.
     QTRY_VERIFY_WITH_TIMEOUT(dlg->m_player.GetState() < 0, 6000);
