@@ -313,11 +313,29 @@ inline uint8_t Clip255(int v)
 void IdctTransform(int16_t* coef, uint32_t pattern)
 {
 #if defined(__SSE2__)
-    // Eight lanes at once beat every scalar shortcut but the DC-only one.
-    if (pattern != 0) {
-        IdctFullSse2(coef);
+    // Eight lanes at once beat the scalar shortcuts but for blocks whose
+    // coefficients all lie in the first row or the first column.
+    if ((pattern & 0xFFFF) == 0) {
+        // First row only: the vertical pass scales it by 8 into every row.
+        int16_t row[8];
+        for (int c = 0; c < 8; ++c)
+            row[c] = int16_t(coef[c] * 8);
+        RowFull(row);
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+        for (int r = 0; r < 8; ++r)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8 * r), v);
         return;
     }
+    if (((pattern >> 16) & 3) == 0) {
+        // First column only: each row is its first sample, scaled.
+        ColumnFull(coef);
+        for (int r = 0; r < 8; ++r)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8 * r),
+                             _mm_set1_epi16(int16_t((coef[8 * r] + 32) >> 6)));
+        return;
+    }
+    IdctFullSse2(coef);
+    return;
 #endif
     // Several full columns: one pass over all of them is cheaper than column by column.
     if ((pattern & 0xFFFF) == 0xFFFF) {
