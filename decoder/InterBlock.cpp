@@ -18,7 +18,7 @@ int DecodeInterBlocks(DecoderInstance* d, int qp, int cbp)
         if (!(cbp & (32 >> b)))
             continue;
         int16_t* out = d->blockBuffer + 64 * b;
-        std::memset(out, 0, 64 * sizeof(int16_t));
+        ClearBlock(out);
         uint32_t pattern = 0;
         int rc;
         if (Quant == QUANT_MPEG)

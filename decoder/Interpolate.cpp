@@ -2,12 +2,85 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace dec {
 
 void CopyBlock8(uint8_t* dst, const uint8_t* src, int dstStride, int srcStride, int rows) {
   for (int y = 0; y < rows; ++y, dst += dstStride, src += srcStride) std::memcpy(dst, src, 8);
 }
 
+#if defined(__SSE2__)
+// Eight samples per row in one register; pavgb is (a + b + 1) >> 1, and
+// clearing its carry of odd sums gives (a + b) >> 1.
+inline __m128i Load8(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+inline void Store8(uint8_t* p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
+
+template <int kRound>
+inline __m128i Avg2(__m128i a, __m128i b) {
+  const __m128i up = _mm_avg_epu8(a, b);
+  return kRound ? up : _mm_sub_epi8(up, _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
+}
+
+// Pair sums of a row as 16-bit lanes.
+inline __m128i PairSums(const uint8_t* p) {
+  const __m128i zero = _mm_setzero_si128();
+  return _mm_add_epi16(_mm_unpacklo_epi8(Load8(p), zero), _mm_unpacklo_epi8(Load8(p + 1), zero));
+}
+
+template <int kRound, bool kAverage>
+static inline void HalfH(uint8_t* dst, const uint8_t* src, int dstStride, int srcStride, int rows) {
+  for (int y = 0; y < rows; ++y, dst += dstStride, src += srcStride) {
+    __m128i p = Avg2<kRound>(Load8(src), Load8(src + 1));
+    if (kAverage) p = _mm_avg_epu8(Load8(dst), p);
+    Store8(dst, p);
+  }
+}
+
+template <int kRound, bool kAverage>
+static inline void HalfV(uint8_t* dst, const uint8_t* src, int dstStride, int srcStride, int rows) {
+  __m128i a = Load8(src);
+  for (int y = 0; y < rows; ++y, dst += dstStride) {
+    src += srcStride;
+    const __m128i b = Load8(src);
+    __m128i p = Avg2<kRound>(a, b);
+    if (kAverage) p = _mm_avg_epu8(Load8(dst), p);
+    Store8(dst, p);
+    a = b;
+  }
+}
+
+template <int kRound, bool kAverage>
+static inline void HalfHV(uint8_t* dst, const uint8_t* src, int dstStride, int srcStride, int rows) {
+  const __m128i round = _mm_set1_epi16(kRound);
+  __m128i sums = PairSums(src);
+  for (int y = 0; y < rows; ++y, dst += dstStride) {
+    src += srcStride;
+    const __m128i s = PairSums(src);
+    const __m128i v = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(sums, s), round), 2);
+    __m128i p = _mm_packus_epi16(v, v);
+    if (kAverage) p = _mm_avg_epu8(Load8(dst), p);
+    Store8(dst, p);
+    sums = s;
+  }
+}
+
+void HalfPelH0(uint8_t* d, const uint8_t* s, int ds, int ss, int r) { HalfH<1, false>(d, s, ds, ss, r); }
+void HalfPelH1(uint8_t* d, const uint8_t* s, int ds, int ss, int r) { HalfH<0, false>(d, s, ds, ss, r); }
+void HalfPelV0(uint8_t* d, const uint8_t* s, int ds, int ss, int r) { HalfV<1, false>(d, s, ds, ss, r); }
+void HalfPelV1(uint8_t* d, const uint8_t* s, int ds, int ss, int r) { HalfV<0, false>(d, s, ds, ss, r); }
+void HalfPelHV0(uint8_t* d, const uint8_t* s, int ds, int ss, int r) { HalfHV<2, false>(d, s, ds, ss, r); }
+void HalfPelHV1(uint8_t* d, const uint8_t* s, int ds, int ss, int r) { HalfHV<1, false>(d, s, ds, ss, r); }
+
+void AverageFull(uint8_t* dst, const uint8_t* src, int dstStride, int srcStride, int rows) {
+  for (int y = 0; y < rows; ++y, dst += dstStride, src += srcStride) Store8(dst, _mm_avg_epu8(Load8(dst), Load8(src)));
+}
+void AverageHalfH(uint8_t* d, const uint8_t* s, int ds, int ss, int r) { HalfH<1, true>(d, s, ds, ss, r); }
+void AverageHalfV(uint8_t* d, const uint8_t* s, int ds, int ss, int r) { HalfV<1, true>(d, s, ds, ss, r); }
+void AverageHalfHV(uint8_t* d, const uint8_t* s, int ds, int ss, int r) { HalfHV<2, true>(d, s, ds, ss, r); }
+#else
 // The horizontal routines keep the previous column's sample so each source
 // sample is loaded once per row.
 template <int kRound>
@@ -88,6 +161,8 @@ void AverageHalfHV(uint8_t* dst, const uint8_t* src, int dstStride, int srcStrid
     }
   }
 }
+
+#endif
 
 const PixelFn kHalfPelRound0[3] = {HalfPelH0, HalfPelV0, HalfPelHV0};
 const PixelFn kHalfPelRound1[3] = {HalfPelH1, HalfPelV1, HalfPelHV1};

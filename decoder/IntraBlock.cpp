@@ -91,8 +91,9 @@ int DecodeIntraBlocks(DecoderInstance* d, int qp, int cbp)
     const int sChroma = DcScalerChroma(qp);
     const int rLuma = Recip18(sLuma);
     const int rChroma = Recip18(sChroma);
-    // All six output blocks cleared with one store run.
-    std::memset(d->blockBuffer, 0, 6 * 64 * sizeof(int16_t));
+    // All six output blocks cleared up front.
+    for (int b = 0; b < 6; ++b)
+        ClearBlock(d->blockBuffer + 64 * b);
     const uint8_t* matrix = vol->intra_quant_mat;
     int16_t* levels = d->blockBuffer + 6 * 64;
 
@@ -219,7 +220,7 @@ int DecodeIntraBlockShortHdr(DecoderInstance* d, int qp, int cbp)
     BitReader* r = &d->reader;
     for (int b = 0; b < 6; ++b) {
         int16_t* out = d->blockBuffer + 64 * b;
-        std::memset(out, 0, 64 * sizeof(int16_t));
+        ClearBlock(out);
         int dc = int(BitstreamGetBits(r, 8));
         if (dc == 0 || dc == 128)
             return -1;
