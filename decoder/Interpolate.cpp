@@ -191,10 +191,16 @@ void EmulateEdgesPitch(uint8_t* scratch, const uint8_t* plane, int x0, int x1, i
   for (int y = y0; y < y1; ++y, scratch += kEdgePitch) {
     const int sy = y < 0 ? 0 : (y >= height ? height - 1 : y);
     const uint8_t* row = plane + static_cast<long>(sy) * pitch;
-    for (int j = 0; j < width; ++j) {
-      const int sx = first + j;
-      scratch[j] = row[sx < 0 ? 0 : (sx >= stride ? stride - 1 : sx)];
+    // Samples left of the plane repeat its first one, right of it its last.
+    int j = 0;
+    for (; j < width && first + j < 0; ++j) scratch[j] = row[0];
+    int inside = stride - (first + j);
+    if (inside > width - j) inside = width - j;
+    if (inside > 0) {
+      std::memcpy(scratch + j, row + first + j, static_cast<size_t>(inside));
+      j += inside;
     }
+    for (; j < width; ++j) scratch[j] = row[stride - 1];
   }
 }
 

@@ -228,6 +228,22 @@ void QpelBlock(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int
                bool average, int rnd) {
   uint8_t mid[17 * 16];  // horizontally filtered rows, pitch 16
   uint8_t res[16 * 16];
+  if (dx == 0 && dy == 0) {
+    // Full-sample position: straight from the source.
+    for (int y = 0; y < height; ++y, dst += dstPitch, src += srcPitch) {
+#if defined(__SSE2__)
+      __m128i v = LoadN<W>(src);
+      if (average) v = _mm_avg_epu8(v, LoadN<W>(dst));
+      StoreN<W>(dst, v);
+#else
+      if (average)
+        for (int x = 0; x < W; ++x) dst[x] = static_cast<uint8_t>((dst[x] + src[x] + 1) >> 1);
+      else
+        std::memcpy(dst, src, W);
+#endif
+    }
+    return;
+  }
   const int rows = dy ? height + 1 : height;
   for (int y = 0; y < rows; ++y) {
     const uint8_t* s = src + static_cast<long>(y) * srcPitch;
@@ -252,6 +268,12 @@ void QpelBlock(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int
     out = res;
   }
   for (int y = 0; y < height; ++y, dst += dstPitch, out += 16) {
+#if defined(__SSE2__)
+    __m128i v = LoadN<W>(out);
+    if (average) v = _mm_avg_epu8(v, LoadN<W>(dst));
+    StoreN<W>(dst, v);
+    continue;
+#endif
     if (average)
       for (int x = 0; x < W; ++x) dst[x] = static_cast<uint8_t>((dst[x] + out[x] + 1) >> 1);
     else
