@@ -184,13 +184,13 @@ inline void RowThree(int16_t* b)
 // The full transform on eight columns at once, 32-bit lanes. Every product
 // of the reference is a sum of two 16-bit inputs times constants, so pmaddwd
 // on interleaved pairs gives it exactly.
-inline __m128i Pair(int a, int b)
+__attribute__((always_inline)) inline __m128i Pair(int a, int b)
 {
     return _mm_set1_epi32(int((uint32_t(uint16_t(int16_t(b))) << 16) | uint16_t(int16_t(a))));
 }
 
 // Mul181 in 32 bits: v = 256 h + l gives 181 h + ((181 l + 128) >> 8).
-inline __m128i Mul181x4(__m128i v)
+__attribute__((always_inline)) inline __m128i Mul181x4(__m128i v)
 {
     const __m128i h = _mm_srai_epi32(v, 8);
     const __m128i l = _mm_and_si128(v, _mm_set1_epi32(255));
@@ -201,7 +201,7 @@ inline __m128i Mul181x4(__m128i v)
 }
 
 // Keeps the low 16 bits of each lane, as the scalar int16_t stores do.
-inline __m128i Pack16(__m128i lo, __m128i hi)
+__attribute__((always_inline)) inline __m128i Pack16(__m128i lo, __m128i hi)
 {
     lo = _mm_srai_epi32(_mm_slli_epi32(lo, 16), 16);
     hi = _mm_srai_epi32(_mm_slli_epi32(hi, 16), 16);
@@ -210,10 +210,10 @@ inline __m128i Pack16(__m128i lo, __m128i hi)
 
 // One pass over 8 vectors v[0..7] (input index k = frequency), results to
 // out[0..7]. Column pass: Second = 0; row pass: Second = 1.
-template <int Second>
-inline void PassHalf(const __m128i* v, __m128i* out, bool high)
+template <int Second, bool High>
+__attribute__((always_inline)) inline void PassHalf(const __m128i* v, __m128i* out)
 {
-    auto il = [high](__m128i a, __m128i b) { return high ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b); };
+    auto il = [](__m128i a, __m128i b) { return High ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b); };
     const __m128i p04 = il(v[0], v[4]);
     const __m128i p17 = il(v[1], v[7]);
     const __m128i p53 = il(v[5], v[3]);
@@ -260,16 +260,17 @@ inline void PassHalf(const __m128i* v, __m128i* out, bool high)
 }
 
 template <int Second>
-inline void Pass(__m128i* v)
+__attribute__((always_inline)) inline void Pass(__m128i* v)
 {
     __m128i lo[8], hi[8];
-    PassHalf<Second>(v, lo, false);
-    PassHalf<Second>(v, hi, true);
+    PassHalf<Second, false>(v, lo);
+    PassHalf<Second, true>(v, hi);
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k)
         v[k] = Pack16(lo[k], hi[k]);
 }
 
-inline void Transpose(__m128i* v)
+__attribute__((always_inline)) inline void Transpose(__m128i* v)
 {
     const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]), a1 = _mm_unpackhi_epi16(v[0], v[1]);
     const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]), a3 = _mm_unpackhi_epi16(v[2], v[3]);
@@ -292,12 +293,14 @@ inline void Transpose(__m128i* v)
 void IdctFullSse2(int16_t* coef)
 {
     __m128i v[8];
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k)
         v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * k));
     Pass<0>(v);
     Transpose(v);
     Pass<1>(v);
     Transpose(v);
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8 * k), v[k]);
 }

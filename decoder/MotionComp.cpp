@@ -111,7 +111,7 @@ inline void FilterColumns(uint8_t* out, const uint8_t* in, int rnd) {
 #if defined(__SSE2__)
 // The same two passes on 8 lanes of 16 bits: every intermediate of the tap
 // sum lies within -3570..11746, and the saturating pack is the clip to 0..255.
-inline __m128i TapSum(__m128i m3, __m128i m2, __m128i m1, __m128i p0, __m128i p1, __m128i p2, __m128i p3,
+__attribute__((always_inline)) inline __m128i TapSum(__m128i m3, __m128i m2, __m128i m1, __m128i p0, __m128i p1, __m128i p2, __m128i p3,
                       __m128i p4, __m128i bias) {
   __m128i t = _mm_mullo_epi16(_mm_add_epi16(p0, p1), _mm_set1_epi16(20));
   t = _mm_sub_epi16(t, _mm_mullo_epi16(_mm_add_epi16(m1, p2), _mm_set1_epi16(6)));
@@ -121,17 +121,18 @@ inline __m128i TapSum(__m128i m3, __m128i m2, __m128i m1, __m128i p0, __m128i p1
 }
 
 // (a + b + 1 - rnd) >> 1 per byte.
-inline __m128i Average(__m128i a, __m128i b, int rnd) {
+__attribute__((always_inline)) inline __m128i Average(__m128i a, __m128i b, int rnd) {
   const __m128i up = _mm_avg_epu8(a, b);
   return rnd ? _mm_sub_epi8(up, _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1))) : up;
 }
 
 // Taps t[0..7] are 16 (or 8, Wide false) bytes each; phase as in FilterRow.
 template <int Phase, bool Wide>
-inline __m128i FilterTaps(const __m128i* t, int rnd) {
+__attribute__((always_inline)) inline __m128i FilterTaps(const __m128i* t, int rnd) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i bias = _mm_set1_epi16(static_cast<int16_t>(16 - rnd));
   __m128i lo[8], hi[8];
+#pragma GCC unroll 8
   for (int k = 0; k < 8; ++k) {
     lo[k] = _mm_unpacklo_epi8(t[k], zero);
     if (Wide) hi[k] = _mm_unpackhi_epi8(t[k], zero);
@@ -145,13 +146,13 @@ inline __m128i FilterTaps(const __m128i* t, int rnd) {
 }
 
 template <int N>
-inline __m128i LoadN(const uint8_t* p) {
+__attribute__((always_inline)) inline __m128i LoadN(const uint8_t* p) {
   return N == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))
                  : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
 }
 
 template <int N>
-inline void StoreN(uint8_t* p, __m128i v) {
+__attribute__((always_inline)) inline void StoreN(uint8_t* p, __m128i v) {
   if (N == 16)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
   else
@@ -159,7 +160,7 @@ inline void StoreN(uint8_t* p, __m128i v) {
 }
 
 template <int K>
-inline __m128i Tap16(__m128i v0, __m128i v1) {
+__attribute__((always_inline)) inline __m128i Tap16(__m128i v0, __m128i v1) {
   return _mm_or_si128(_mm_srli_si128(v0, K), _mm_slli_si128(v1, 16 - K));
 }
 
@@ -168,7 +169,7 @@ inline uint32_t Bytes4(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return 
 // The row with its mirrored samples (positions -3 .. N + 3) is built in
 // registers: stored and reloaded at byte offsets it would stall the loads.
 template <int N, int Phase>
-inline void FilterRowSse2(uint8_t* out, const uint8_t* s, int rnd) {
+__attribute__((always_inline)) inline void FilterRowSse2(uint8_t* out, const uint8_t* s, int rnd) {
   __m128i t[8];
   const __m128i head = _mm_cvtsi32_si128(static_cast<int>(Bytes4(s[2], s[1], s[0], 0)));
   const __m128i tail = _mm_cvtsi32_si128(static_cast<int>(Bytes4(s[N], s[N], s[N - 1], s[N - 2])));
@@ -200,10 +201,11 @@ inline void FilterRowSse2(uint8_t* out, const uint8_t* s, int rnd) {
 }
 
 template <int W, int H, int Phase>
-inline void FilterColumnsSse2(uint8_t* out, const uint8_t* in, int rnd) {
+__attribute__((always_inline)) inline void FilterColumnsSse2(uint8_t* out, const uint8_t* in, int rnd) {
   const int16_t* m = kMirror<H>.idx + 3;
   for (int i = 0; i < H; ++i) {
     __m128i t[8];
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k) t[k] = LoadN<W>(in + 16 * m[i + k - 3]);
     StoreN<W>(out + 16 * i, FilterTaps<Phase, W == 16>(t, rnd));
   }
