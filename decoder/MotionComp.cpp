@@ -200,14 +200,32 @@ __attribute__((always_inline)) inline void FilterRowSse2(uint8_t* out, const uin
   StoreN<N>(out, FilterTaps<Phase, N == 16>(t, rnd));
 }
 
+// The vertical pass reads each row eight times: the rows are widened to
+// 16 bits once, into wide (pitch 16).
 template <int W, int H, int Phase>
 __attribute__((always_inline)) inline void FilterColumnsSse2(uint8_t* out, const uint8_t* in, int rnd) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bias = _mm_set1_epi16(static_cast<int16_t>(16 - rnd));
+  alignas(16) int16_t wide[(H + 1) * 16];
+  for (int y = 0; y <= H; ++y) {
+    const __m128i v = LoadN<W>(in + 16 * y);
+    _mm_store_si128(reinterpret_cast<__m128i*>(wide + 16 * y), _mm_unpacklo_epi8(v, zero));
+    if (W == 16) _mm_store_si128(reinterpret_cast<__m128i*>(wide + 16 * y + 8), _mm_unpackhi_epi8(v, zero));
+  }
   const int16_t* m = kMirror<H>.idx + 3;
   for (int i = 0; i < H; ++i) {
-    __m128i t[8];
+    const int16_t* r[8];
 #pragma GCC unroll 8
-    for (int k = 0; k < 8; ++k) t[k] = LoadN<W>(in + 16 * m[i + k - 3]);
-    StoreN<W>(out + 16 * i, FilterTaps<Phase, W == 16>(t, rnd));
+    for (int k = 0; k < 8; ++k) r[k] = wide + 16 * m[i + k - 3];
+    auto row = [&](int k, int half) { return _mm_load_si128(reinterpret_cast<const __m128i*>(r[k] + 8 * half)); };
+    const __m128i a = TapSum(row(0, 0), row(1, 0), row(2, 0), row(3, 0), row(4, 0), row(5, 0), row(6, 0), row(7, 0), bias);
+    const __m128i b = W == 16 ? TapSum(row(0, 1), row(1, 1), row(2, 1), row(3, 1), row(4, 1), row(5, 1), row(6, 1),
+                                       row(7, 1), bias)
+                              : zero;
+    __m128i h = _mm_packus_epi16(a, b);
+    if (Phase == 1) h = Average(h, LoadN<W>(in + 16 * m[i]), rnd);
+    if (Phase == 3) h = Average(h, LoadN<W>(in + 16 * m[i + 1]), rnd);
+    StoreN<W>(out + 16 * i, h);
   }
 }
 #endif
