@@ -290,9 +290,9 @@ __attribute__((always_inline)) inline void Transpose(__m128i* v)
     v[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
-void IdctFullSse2(int16_t* coef)
+// The full transform with its results left in v[0..7] (rows).
+__attribute__((always_inline)) inline void IdctFullRegs(const int16_t* coef, __m128i* v)
 {
-    __m128i v[8];
 #pragma GCC unroll 8
     for (int k = 0; k < 8; ++k)
         v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * k));
@@ -300,9 +300,21 @@ void IdctFullSse2(int16_t* coef)
     Transpose(v);
     Pass<1>(v);
     Transpose(v);
+}
+
+void IdctFullSse2(int16_t* coef)
+{
+    __m128i v[8];
+    IdctFullRegs(coef, v);
 #pragma GCC unroll 8
     for (int k = 0; k < 8; ++k)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8 * k), v[k]);
+}
+
+// Blocks the first-row and first-column shortcuts do not take.
+inline bool TakesFullTransform(uint32_t pattern)
+{
+    return (pattern & 0xFFFF) != 0 && ((pattern >> 16) & 3) != 0;
 }
 #endif
 
@@ -382,6 +394,19 @@ void IdctPut(uint8_t* dst, int16_t* coef, int dstPitch, uint32_t pattern)
             std::memset(dst, v, 8);
         return;
     }
+#if defined(__SSE2__)
+    if (TakesFullTransform(pattern)) {
+        // Straight from the registers; the coefficients are not needed again.
+        __m128i v[8];
+        IdctFullRegs(coef, v);
+        for (int r = 0; r < 8; r += 2, dst += 2 * dstPitch) {
+            const __m128i p = _mm_packus_epi16(v[r], v[r + 1]);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), p);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + dstPitch), _mm_srli_si128(p, 8));
+        }
+        return;
+    }
+#endif
     IdctTransform(coef, pattern);
 #if defined(__SSE2__)
     // Saturating pack: exactly the clip to 0..255.
@@ -404,6 +429,28 @@ void IdctPut(uint8_t* dst, int16_t* coef, int dstPitch, uint32_t pattern)
 void IdctAdd(uint8_t* dst, const uint8_t* pred, int16_t* coef, int dstPitch, int predPitch,
              uint32_t pattern)
 {
+#if defined(__SSE2__)
+    // Saturating 16-bit add, then saturating pack: the same as clipping the sum.
+    const __m128i zero = _mm_setzero_si128();
+    if (pattern == 0) {
+        // -4096..4095 plus 0..255 never saturates the 16-bit add.
+        const __m128i v = _mm_set1_epi16(int16_t((coef[0] + 4) >> 3));
+        for (int r = 0; r < 8; ++r, dst += dstPitch, pred += predPitch) {
+            const __m128i p = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pred)), zero);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(_mm_adds_epi16(p, v), zero));
+        }
+        return;
+    }
+    if (TakesFullTransform(pattern)) {
+        __m128i v[8];
+        IdctFullRegs(coef, v);
+        for (int r = 0; r < 8; ++r, dst += dstPitch, pred += predPitch) {
+            const __m128i p = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pred)), zero);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(_mm_adds_epi16(p, v[r]), zero));
+        }
+        return;
+    }
+#else
     if (pattern == 0) {
         const int v = (coef[0] + 4) >> 3;
         for (int r = 0; r < 8; ++r, dst += dstPitch, pred += predPitch)
@@ -411,10 +458,9 @@ void IdctAdd(uint8_t* dst, const uint8_t* pred, int16_t* coef, int dstPitch, int
                 dst[c] = Clip255(pred[c] + v);
         return;
     }
+#endif
     IdctTransform(coef, pattern);
 #if defined(__SSE2__)
-    // Saturating 16-bit add, then saturating pack: the same as clipping the sum.
-    const __m128i zero = _mm_setzero_si128();
     for (int r = 0; r < 8; ++r, dst += dstPitch, pred += predPitch) {
         const __m128i p = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pred)), zero);
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * r));
