@@ -36,6 +36,16 @@ constexpr TcoefLookup BuildTcoef(const CoefCode (&codes)[102])
     return t;
 }
 
+// Every table code fits its entry's fields, and a level is never 0.
+constexpr bool FitsTcoefEntry(const CoefCode (&codes)[102])
+{
+    for (const CoefCode& c : codes)
+        if (c.length == 0 || c.length > 12 || c.run > 63 || c.last > 1 || c.level == 0 || c.level > 31)
+            return false;
+    return kTcoefEscapeLength > 0 && kTcoefEscapeLength <= 12;
+}
+static_assert(FitsTcoefEntry(kIntraTcoefCodes) && FitsTcoefEntry(kInterTcoefCodes));
+
 inline constexpr TcoefLookup kIntraTcoef = BuildTcoef(kIntraTcoefCodes);
 inline constexpr TcoefLookup kInterTcoef = BuildTcoef(kInterTcoefCodes);
 
