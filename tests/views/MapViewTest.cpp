@@ -43,7 +43,7 @@ bool WaitForMap(CWebBrowser2* browser)
             const std::optional<QVariant> ready = browser->RunScript(QStringLiteral("map !== null && marker !== null"));
             return ready && ready->toBool();
         },
-        10000);
+        60000);  // the page builds its map slowly on a loaded machine
 }
 
 QPointF ReadPoint(CWebBrowser2* browser, const QString& what)
