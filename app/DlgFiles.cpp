@@ -7,6 +7,7 @@
 #include "controls/BitmapButton.h"
 #include "media/RecordingNames.h"
 #include "platform/FileDialogs.h"
+#include "platform/MouseKeys.h"
 #include "views/ListDlg.h"
 #include "views/RecordingTable.h"
 
@@ -17,12 +18,6 @@
 #include <QWindow>
 
 namespace {
-
-constexpr unsigned MK_LBUTTON = 0x0001;
-constexpr unsigned MK_RBUTTON = 0x0002;
-constexpr unsigned MK_SHIFT = 0x0004;
-constexpr unsigned MK_CONTROL = 0x0008;
-constexpr unsigned MK_MBUTTON = 0x0010;
 
 constexpr int kBandWidth = 537;
 constexpr int kListPanelWidth = 256;

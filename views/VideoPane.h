@@ -5,6 +5,7 @@
 //
 // The pane needs a little of its owner's state (rows in the list window, the player's state)
 // and asks it to act (fit the video, swap the views); the owner wires these through the hooks.
+#include "platform/MouseKeys.h"
 #include "platform/VideoWindow.h"
 
 #include <QPoint>
@@ -12,12 +13,6 @@
 #include <functional>
 #include <memory>
 
-// Key state flags of mouse messages.
-inline constexpr unsigned MK_LBUTTON = 0x0001;
-inline constexpr unsigned MK_RBUTTON = 0x0002;
-inline constexpr unsigned MK_SHIFT = 0x0004;
-inline constexpr unsigned MK_CONTROL = 0x0008;
-inline constexpr unsigned MK_MBUTTON = 0x0010;
 
 // Player states as the player reports them.
 inline constexpr int kPlayerRunning = 0;
