@@ -49,7 +49,13 @@ CWebBrowser2::CWebBrowser2(QWidget* parent) : QWidget(parent), m_pOwed(std::make
     });
 }
 
-CWebBrowser2::~CWebBrowser2() = default;
+CWebBrowser2::~CWebBrowser2()
+{
+    // The page answers its outstanding script calls as it goes; it must go while this browser
+    // is still whole, since those answers update it.
+    delete m_pView;
+    m_pView = nullptr;
+}
 
 QWebEnginePage* CWebBrowser2::GetDocument() const
 {

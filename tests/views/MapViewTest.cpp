@@ -351,6 +351,21 @@ TEST(MapBeforeAPage, CallsFailQuietlyAndAtOnce)
     EXPECT_LT(clock.elapsed(), CWebBrowser2::kScriptWaitMs);
 }
 
+// A browser closed while its page still owes answers to posted calls: the page answers them as
+// it goes, and the browser must still be whole then (the sanitizer build checks the object).
+TEST(MapClosing, ABrowserClosesWithCallsStillOutstanding)
+{
+    EnsureApp();
+    auto* browser = new CWebBrowser2;
+    browser->resize(345, 270);
+    browser->show();
+    browser->Navigate(kSecondPage);
+    ASSERT_TRUE(WaitForMap(browser));
+    for (int i = 0; i < 20; ++i)
+        EXPECT_TRUE(browser->PostScriptFunction(QStringLiteral("fnCallFunctionWithParams"), {127000000 + i, 38000000}));
+    delete browser;
+}
+
 TEST(MapStartUp, NavigatesOnlyWhenConnected)
 {
     EnsureApp();
