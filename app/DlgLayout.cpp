@@ -8,6 +8,7 @@
 #include "platform/NetworkState.h"
 #include "platform/Resources.h"
 #include "views/ListDlg.h"
+#include "views/MapGlobals.h"
 #include "views/RearViewDlg.h"
 #include "views/ZoomDlg.h"
 
@@ -19,8 +20,6 @@
 namespace {
 constexpr QRect kLargePane(16, 37, 640, 360);
 constexpr QRect kSmallPane(684, 37, 320, 240);
-constexpr QRect kMapArea(680, 354, 326, 353);
-constexpr QRect kMapParking(5000, 5000, 345, 270);
 }  // namespace
 
 void CSamplePlayerDlg::Place(int id, int x, int y, int w, int h, Vis vis)
@@ -103,7 +102,7 @@ int CSamplePlayerDlg::ArrangeControls(int mode)
         for (int id : {1003, 1026, 1027}) SetVisible(id, false);
 
         showNormal();
-        PlaceMapWindows(m_bMapProvider == 0);
+        ::PlaceMapWindows(m_bMapProvider, GetDlgItem(IDC_MAP_VIEW), GetDlgItem(IDC_BROWSER));
         auto* full = Item<CBitmapButton>(1018);
         full->LoadBitmaps(434, 435, 0, 0);
         full->SizeToContent();
@@ -251,13 +250,19 @@ void CSamplePlayerDlg::ArrangeVideoPanes()
     }
 }
 
+// Maximised; a frameless window takes the screen's available area at once.
+void CSamplePlayerDlg::FillScreen()
+{
+    showMaximized();
+    if (const QScreen* s = screen()) setGeometry(s->availableGeometry());
+}
+
 // After a screen-mode switch: labels at zero unless a recording plays, then the new layout.
 void CSamplePlayerDlg::LayOutForScreenMode()
 {
     const PlayerState state = m_player.GetState();
     if (state == kStateStopped || state == kStateNotBuilt || state < 0) {
-        Item<QLabel>(1014)->setText("00:00:00");
-        Item<QLabel>(1015)->setText("00:00:00");
+        UpdateTimeLabels(0, 0);
     }
     ArrangeControls(m_nScreenMode);
     ArrangeVideoPanes();
@@ -276,9 +281,7 @@ void CSamplePlayerDlg::OnBnClickedFullScreen()
         m_rcWindow = geometry();
         g_nLayoutMode = 1;
         repaint();
-        showMaximized();
-        // A frameless window is maximised to the screen's available area at once.
-        if (const QScreen* s = screen()) setGeometry(s->availableGeometry());
+        FillScreen();
         m_nScreenMode = kScreenFull;
         m_bmpSkin = QImage();  // the background is black in full screen
         SetVisible(1137, false);
@@ -309,8 +312,7 @@ void CSamplePlayerDlg::OnBnClickedScreenMode()
     if (m_nScreenMode == kScreenNormal) {
         m_rcWindow = geometry();
         repaint();
-        showMaximized();
-        if (const QScreen* s = screen()) setGeometry(s->availableGeometry());
+        FillScreen();
         m_nScreenMode = kScreenFull;
         g_nLayoutMode = 1;
     } else {

@@ -38,12 +38,11 @@ bool CSamplePlayerDlg::OpenSelectedFile(QString path)
     g_nDurationMs = static_cast<std::int32_t>(m_player.GetDurationMs());
     const std::int32_t duration = g_nDurationMs;
     Item<CBitSlider>(IDC_SLIDER_POSITION)->setRange(0, duration);
-    const int s = duration / 1000;
-    Item<QLabel>(IDC_LABEL_DURATION)->setText(QString::asprintf("%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60));
+    Item<QLabel>(IDC_LABEL_DURATION)->setText(TimeText(duration));
 
     Item<CBitSlider>(IDC_SLIDER_VOLUME)->setValue(m_nVolume);
     m_player.SetVolume(m_nVolume);
-    waveOutSetVolume(0, Item<CSkinButton>(IDC_BTN_MUTE)->GetCheck() ? 0u : 0x7FFF7FFFu);
+    SetWaveOutVolume(Item<CSkinButton>(IDC_BTN_MUTE)->GetCheck() ? 0u : 0x7FFF7FFFu);
     Item<CBitSlider>(IDC_SLIDER_1003)->setValue(5);
     Item<CBitSlider>(IDC_SLIDER_1112)->setValue(0);
 
@@ -114,6 +113,12 @@ bool CSamplePlayerDlg::OpenSelectedFile(QString path)
     ArrangeVideoPanes();
     g_strPlayingFileText = ListRowText(row, 0);
     return true;
+}
+
+QString CSamplePlayerDlg::TimeText(std::int64_t ms)
+{
+    const std::int64_t s = ms / 1000;
+    return QString::asprintf("%02d:%02d:%02d", int(s / 3600), int(s % 3600 / 60), int(s % 3600 % 60));
 }
 
 void CSamplePlayerDlg::ClearPanes()

@@ -25,6 +25,13 @@ std::uint32_t CSamplePlayerDlg::VolumeWord(int level)
 
 void CSamplePlayerDlg::SetWaveOutVolume(std::uint32_t word) { waveOutSetVolume(0, word); }
 
+void CSamplePlayerDlg::RunDashboardPainters()
+{
+    if (drawGraphStrip) drawGraphStrip();
+    if (drawInfoText) drawInfoText();
+    if (drawSpeedometer) drawSpeedometer();
+}
+
 void CSamplePlayerDlg::SetPlayButtonPlaying(bool playing)
 {
     auto* play = Item<CBitmapButton>(IDC_BTN_PLAY);
@@ -116,8 +123,7 @@ void CSamplePlayerDlg::OnBnClickedPlay()
             StartPlaybackTimer();
             const auto duration = static_cast<std::int32_t>(m_player.GetDurationMs());
             Item<CBitSlider>(IDC_SLIDER_POSITION)->setRange(0, duration);
-            const int s = duration / 1000;
-            Item<QLabel>(IDC_LABEL_DURATION)->setText(QString::asprintf("%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60));
+            Item<QLabel>(IDC_LABEL_DURATION)->setText(TimeText(duration));
             if (m_textData.m_aGSensorData.empty() && m_pGSensorDlg) m_pGSensorDlg->hide();
             ArrangeVideoPanes();
             GetDlgItem(IDC_BTN_PLAY)->update();
@@ -147,8 +153,7 @@ void CSamplePlayerDlg::OnBnClickedStop()
     auto* position = Item<CBitSlider>(IDC_SLIDER_POSITION);
     position->setValue(0);
     position->update();
-    Item<QLabel>(IDC_LABEL_POSITION)->setText("00:00:00");
-    Item<QLabel>(IDC_LABEL_DURATION)->setText("00:00:00");
+    UpdateTimeLabels(0, 0);
     m_bReopen = 1;
     SetPlayButtonPlaying(false);
     m_player.StopAndClose();
@@ -248,11 +253,7 @@ void CSamplePlayerDlg::OnTimer(int nIDEvent)
         ToggleFileListPanel();
         g_bListCloseRequest = 0;
     }
-    if (m_player.GetState() == kStateRunning) {
-        if (drawGraphStrip) drawGraphStrip();
-        if (drawInfoText) drawInfoText();
-        if (drawSpeedometer) drawSpeedometer();
-    }
+    if (m_player.GetState() == kStateRunning) RunDashboardPainters();
 }
 
 void CSamplePlayerDlg::UpdatePlayPosition()
@@ -304,9 +305,7 @@ void CSamplePlayerDlg::UpdatePlayPosition()
         }
         showAt(p, d);
         m_player.UpdateVideoPosition(1);
-        if (drawGraphStrip) drawGraphStrip();
-        if (drawInfoText) drawInfoText();
-        if (drawSpeedometer) drawSpeedometer();
+        RunDashboardPainters();
         Item<CMapView>(IDC_MAP_VIEW)->ShowCurrentPosition(static_cast<std::uint32_t>(p));
         Item<CMapView>(IDC_MAP_VIEW2)->ShowCurrentPosition(static_cast<std::uint32_t>(p));
         if (m_pGSensorDlg && updateGSensorCursor) updateGSensorCursor(p);

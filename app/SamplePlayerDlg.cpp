@@ -9,6 +9,7 @@
 #include "platform/Registry.h"
 #include "platform/Resources.h"
 #include "views/ListDlg.h"
+#include "views/MapGlobals.h"
 #include "views/MapView.h"
 #include "views/RearViewDlg.h"
 #include "views/WebBrowser2.h"
@@ -256,26 +257,17 @@ void CSamplePlayerDlg::LoadButtonImages()
     for (const ButtonImages& b : kButtonsSecond) load(b);
 }
 
-void CSamplePlayerDlg::InitPositionSlider()
+// Every slider's thumb comes from bitmap 233 in frames of 5 x 20; the channel from its pair.
+void CSamplePlayerDlg::InitSlider(int id, int afterId, int beforeId)
 {
-    auto* s = Item<CBitSlider>(1002);
+    auto* s = Item<CBitSlider>(id);
     s->CreateThumbWnd(233, 5, 20);
-    s->SetBitmaps(236, 236);
+    s->SetBitmaps(afterId, beforeId);
 }
 
-void CSamplePlayerDlg::InitSlider1112()
-{
-    auto* s = Item<CBitSlider>(1112);
-    s->CreateThumbWnd(233, 5, 20);
-    s->SetBitmaps(250, 251);
-}
-
-void CSamplePlayerDlg::InitVolumeSlider()
-{
-    auto* s = Item<CBitSlider>(1004);
-    s->CreateThumbWnd(233, 5, 20);
-    s->SetBitmaps(252, 253);
-}
+void CSamplePlayerDlg::InitPositionSlider() { InitSlider(1002, 236, 236); }
+void CSamplePlayerDlg::InitSlider1112() { InitSlider(1112, 250, 251); }
+void CSamplePlayerDlg::InitVolumeSlider() { InitSlider(1004, 252, 253); }
 
 void CSamplePlayerDlg::CreateChildViews()
 {
@@ -317,7 +309,9 @@ void CSamplePlayerDlg::CreateChildViews()
     m_nScreenMode = kScreenNormal;
     m_nFrontPane = m_nRearPane = m_nMapMode = 0;
 
-    PlaceMapWindows(m_bMapProvider == 0);
+    // Map windows are moved off-screen, never hidden: the page in them keeps running.
+    ::PlaceMapWindows(m_bMapProvider, GetDlgItem(IDC_MAP_VIEW), GetDlgItem(IDC_BROWSER));
+    GetDlgItem(IDC_MAP_VIEW2)->setGeometry(kMapParking);
 
     Item<CBitSlider>(1002)->setGeometry(105, 420, 537, 20);
     auto* volume = Item<CBitSlider>(1004);
@@ -336,18 +330,6 @@ void CSamplePlayerDlg::CreateChildViews()
     s1112->setValue(0);
 }
 
-// Map windows are moved off-screen, never hidden: the page in them keeps running.
-void CSamplePlayerDlg::PlaceMapWindows(bool onScreenIsBrowser)
-{
-    QWidget* map1 = GetDlgItem(IDC_MAP_VIEW);
-    QWidget* browser = GetDlgItem(IDC_BROWSER);
-    QWidget* shown = onScreenIsBrowser ? browser : map1;
-    QWidget* parked = onScreenIsBrowser ? map1 : browser;
-    shown->setGeometry(680, 354, 326, 353);
-    parked->setGeometry(5000, 5000, 345, 270);
-    GetDlgItem(IDC_MAP_VIEW2)->setGeometry(5000, 5000, 345, 270);
-}
-
 void CSamplePlayerDlg::paintEvent(QPaintEvent*)
 {
     // The background is the skin, black where the client is larger than it.
@@ -362,9 +344,7 @@ void CSamplePlayerDlg::paintEvent(QPaintEvent*)
     }
     if (m_player.GetState() == kStateRunning) {
         m_player.RepaintVideo(m_pZoomDlg ? m_pZoomDlg->Pane() : nullptr);
-        if (drawGraphStrip) drawGraphStrip();
-        if (drawInfoText) drawInfoText();
-        if (drawSpeedometer) drawSpeedometer();
+        RunDashboardPainters();
     }
     m_player.UpdateVideoPosition(1);
 }

@@ -91,6 +91,8 @@ public:
 
     // The volume word given to the wave-out device for a level 0 .. 100.
     static std::uint32_t VolumeWord(int level);
+    // "HH:MM:SS" of the whole seconds of a time in milliseconds.
+    static QString TimeText(std::int64_t ms);
 
     // Language and speed unit from the card, tool tips, the map browsers.
     void LoadLanguageFromCard(int request);
@@ -199,7 +201,9 @@ private:
     void KillPlaybackTimer();
     void SetWaveOutVolume(std::uint32_t word);
     void FocusListWindow();
-    void PlaceMapWindows(bool onScreenIsBrowser);
+    void InitSlider(int id, int afterId, int beforeId);
+    void FillScreen();
+    void RunDashboardPainters();
     void LayOutForScreenMode();
     void ResetPaneZoom();
     void ClearPanes();

@@ -16,8 +16,6 @@ char g_chGpsNS = 0;
 char g_chGpsEW = 0;
 
 namespace {
-const QRect kMapArea(680, 354, 326, 353);
-const QRect kMapParking(5000, 5000, 345, 270);
 }  // namespace
 
 QString MapPageAddress()

@@ -2,6 +2,7 @@
 // The map's shared state and the main dialog's map routines: the fix the map shows (read by the
 // text overlay), the start-up navigation of the map windows, the second browser's call and the
 // switch between the two map providers.
+#include <QRect>
 #include <QString>
 #include <cstdint>
 
@@ -20,6 +21,10 @@ extern char g_chGpsEW;
 inline constexpr int IDC_MAPVIEW = 1106;
 inline constexpr int IDC_EXPLORER = 1107;
 inline constexpr int IDC_MAPVIEW2 = 4108;
+
+// The map area of the main window, and the parking place of a map window not on screen.
+inline constexpr QRect kMapArea(680, 354, 326, 353);
+inline constexpr QRect kMapParking(5000, 5000, 345, 270);
 
 // Where the map is when nothing plays.
 inline constexpr double kMapHomeLongitude = 139.774494;
