@@ -10,6 +10,7 @@
 #include "platform/MouseKeys.h"
 #include "views/ListDlg.h"
 #include "views/RecordingTable.h"
+#include "views/VideoPane.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -24,16 +25,7 @@ constexpr int kListPanelWidth = 256;
 constexpr int kListPanelHeight = 720;
 
 // Buttons and keys held during a mouse event, as the window messages carry them.
-unsigned MouseFlags(const QMouseEvent* e)
-{
-    unsigned flags = 0;
-    if (e->buttons() & Qt::LeftButton) flags |= MK_LBUTTON;
-    if (e->buttons() & Qt::RightButton) flags |= MK_RBUTTON;
-    if (e->buttons() & Qt::MiddleButton) flags |= MK_MBUTTON;
-    if (e->modifiers() & Qt::ShiftModifier) flags |= MK_SHIFT;
-    if (e->modifiers() & Qt::ControlModifier) flags |= MK_CONTROL;
-    return flags;
-}
+unsigned MouseFlags(const QMouseEvent* e) { return CVideoPane::KeyFlags(e->buttons(), e->modifiers()); }
 
 bool InDragStrip(QPoint p) { return p.x() >= 0 && p.x() <= 1023 && p.y() >= 0 && p.y() <= 32; }
 
