@@ -102,11 +102,6 @@ void CSetupTabCtrl::paintEvent(QPaintEvent*)
 
 // ---- editor
 
-unsigned char CNewSetupDlg::CalcSetupChecksum(const unsigned char* data, unsigned length)
-{
-    return ::CalcSetupChecksum(data, length);
-}
-
 CNewSetupDlg::CNewSetupDlg(const QString& drive, int language, QWidget* parent)
     : QDialog(parent), m_cDrive(drive.isEmpty() ? '\0' : drive.at(0).toLatin1()), m_nLanguage(language)
 {

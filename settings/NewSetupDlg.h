@@ -54,8 +54,6 @@ public:
     bool OnInitDialog();
     void ShowTabPage(int language);
 
-    static unsigned char CalcSetupChecksum(const unsigned char* data, unsigned length);
-
     CSetupTabCtrl* TabCtrl() const { return m_tab; }
     CSetupPage* Page(int index) const { return m_pages[static_cast<std::size_t>(index)]; }
     // The page that a tab shows in a language, or -1.
