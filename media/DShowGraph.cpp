@@ -737,24 +737,6 @@ bool CDShowGraph::DecoderFlag(int index, int param) const
     return m_aDecoderFlags[index - 1][param == 1112 ? 0 : 1];
 }
 
-std::vector<std::string> CDShowGraph::ElementNames() const
-{
-    std::vector<std::string> names;
-    if (!m_pGraphBuilder) return names;
-    GstIterator* it = gst_bin_iterate_elements(GST_BIN(m_pGraphBuilder));
-    GValue v = G_VALUE_INIT;
-    while (gst_iterator_next(it, &v) == GST_ITERATOR_OK) {
-        gchar* n = gst_element_get_name(GST_ELEMENT(g_value_get_object(&v)));
-        names.emplace_back(n);
-        g_free(n);
-        g_value_reset(&v);
-    }
-    g_value_unset(&v);
-    gst_iterator_free(it);
-    std::reverse(names.begin(), names.end());  // order of adding
-    return names;
-}
-
 bool CDShowGraph::HasElement(const char* name) const
 {
     if (!m_pGraphBuilder || !name) return false;

@@ -82,8 +82,7 @@ public:
     // process-wide output level), 1 when there is none.
     double LinearVolume() const;
 
-    // Names of the elements in the pipeline (top level), and whether one is there.
-    std::vector<std::string> ElementNames() const;
+    // Whether an element of that name is in the pipeline (top level).
     bool HasElement(const char* name) const;
     // The decoder flags last set (1112, 1113) on decoder 1 or 2.
     bool DecoderFlag(int index, int param) const;
