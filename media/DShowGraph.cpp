@@ -715,21 +715,17 @@ HRESULT CDShowGraph::ReadDataSample(std::uint8_t* buffer, std::int32_t* size, st
     return m_pSource->ReadDataSample(buffer, size, stamp);
 }
 
-HRESULT CDShowGraph::SetDecoderFlag1112(int index, bool flag)
+HRESULT CDShowGraph::SetDecoderFlag(int index, int slot, bool flag)
 {
     GstElement* d = index == 1 ? m_pVideoDecoder1 : index == 2 ? m_pVideoDecoder2 : nullptr;
     if (!d) return 0;
-    m_aDecoderFlags[index - 1][0] = flag;
+    m_aDecoderFlags[index - 1][slot] = flag;
     return S_OK;
 }
 
-HRESULT CDShowGraph::SetDecoderFlag1113(int index, bool flag)
-{
-    GstElement* d = index == 1 ? m_pVideoDecoder1 : index == 2 ? m_pVideoDecoder2 : nullptr;
-    if (!d) return 0;
-    m_aDecoderFlags[index - 1][1] = flag;
-    return S_OK;
-}
+HRESULT CDShowGraph::SetDecoderFlag1112(int index, bool flag) { return SetDecoderFlag(index, 0, flag); }
+
+HRESULT CDShowGraph::SetDecoderFlag1113(int index, bool flag) { return SetDecoderFlag(index, 1, flag); }
 
 bool CDShowGraph::DecoderFlag(int index, int param) const
 {

@@ -106,6 +106,8 @@ private:
     HRESULT WaitAsyncDone(int timeoutMs);
     HRESULT Seek(std::int64_t pos100ns, double rate);
     void AlignRenderers();
+    // slot 0 is flag 1112, slot 1 flag 1113.
+    HRESULT SetDecoderFlag(int index, int slot, bool flag);
     void ApplyOutputLevel();
     bool DrainBus();  // true when an error was among the messages
 
