@@ -187,12 +187,22 @@ std::optional<DriveInfo> Find(QChar letter)
     return std::nullopt;
 }
 
-QString NativePath(const QString& drivePath)
+namespace {
+
+// The drive a drive path ("E:", "E:\...") names, when it is known.
+std::optional<DriveInfo> DriveOf(const QString& drivePath)
 {
     const QChar letter = LetterOf(drivePath);
     if (letter.isNull())
-        return QString();
-    const std::optional<DriveInfo> drive = Find(letter);
+        return std::nullopt;
+    return Find(letter);
+}
+
+}  // namespace
+
+QString NativePath(const QString& drivePath)
+{
+    const std::optional<DriveInfo> drive = DriveOf(drivePath);
     if (!drive)
         return QString();
     QString path = drive->root;
@@ -244,10 +254,7 @@ QString DrivePath(const QString& nativePath)
 
 int GetDriveType(const QString& drive)
 {
-    const QChar letter = LetterOf(drive);
-    if (letter.isNull())
-        return DRIVE_NO_ROOT_DIR;
-    const std::optional<DriveInfo> d = Find(letter);
+    const std::optional<DriveInfo> d = DriveOf(drive);
     if (!d || !QFileInfo(d->root).isDir())
         return DRIVE_NO_ROOT_DIR;
     return d->removable ? DRIVE_REMOVABLE : DRIVE_FIXED;
@@ -255,10 +262,7 @@ int GetDriveType(const QString& drive)
 
 bool GetDiskFreeSpace(const QString& drive, std::uint64_t* freeBytes, std::uint64_t* totalBytes)
 {
-    const QChar letter = LetterOf(drive);
-    if (letter.isNull())
-        return false;
-    const std::optional<DriveInfo> d = Find(letter);
+    const std::optional<DriveInfo> d = DriveOf(drive);
     if (!d)
         return false;
     struct statvfs st {};
