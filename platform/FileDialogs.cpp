@@ -1,6 +1,7 @@
 #include "platform/FileDialogs.h"
 
 #include <QFileDialog>
+#include <utility>
 
 namespace {
 FileDialogHandler& Handler()
@@ -12,29 +13,22 @@ FileDialogHandler& Handler()
 
 FileDialogHandler SetFileDialogHandler(FileDialogHandler handler)
 {
-    FileDialogHandler previous = std::move(Handler());
-    Handler() = std::move(handler);
-    return previous;
+    return std::exchange(Handler(), std::move(handler));
 }
 
 QStringList RunFileDialog(const FileDialogRequest& r)
 {
     if (Handler()) return Handler()(r);
+    const auto one = [](const QString& f) { return f.isEmpty() ? QStringList() : QStringList{f}; };
     switch (r.kind) {
-    case FileDialogKind::OpenOne: {
-        const QString f = QFileDialog::getOpenFileName(r.owner, r.title, r.startPath, r.filter);
-        return f.isEmpty() ? QStringList() : QStringList{f};
-    }
+    case FileDialogKind::OpenOne:
+        return one(QFileDialog::getOpenFileName(r.owner, r.title, r.startPath, r.filter));
     case FileDialogKind::OpenMany:
         return QFileDialog::getOpenFileNames(r.owner, r.title, r.startPath, r.filter);
-    case FileDialogKind::Save: {
-        const QString f = QFileDialog::getSaveFileName(r.owner, r.title, r.startPath, r.filter);
-        return f.isEmpty() ? QStringList() : QStringList{f};
-    }
-    case FileDialogKind::Folder: {
-        const QString f = QFileDialog::getExistingDirectory(r.owner, r.title, r.startPath);
-        return f.isEmpty() ? QStringList() : QStringList{f};
-    }
+    case FileDialogKind::Save:
+        return one(QFileDialog::getSaveFileName(r.owner, r.title, r.startPath, r.filter));
+    case FileDialogKind::Folder:
+        return one(QFileDialog::getExistingDirectory(r.owner, r.title, r.startPath));
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "platform/MessageBox.h"
 
 #include <QMessageBox>
+#include <utility>
 
 namespace {
 MessageBoxHandler& Handler()
@@ -12,9 +13,7 @@ MessageBoxHandler& Handler()
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
 {
-    MessageBoxHandler previous = std::move(Handler());
-    Handler() = std::move(handler);
-    return previous;
+    return std::exchange(Handler(), std::move(handler));
 }
 
 int ShowMessageBox(QWidget* owner, const QString& text, const QString& title, unsigned style)
