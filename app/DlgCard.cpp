@@ -43,15 +43,6 @@ struct Search {
     QSet<QString> visited;    // canonical folders already searched: a link back up ends there
 };
 
-// "YYYY-MM-DD HH:MM:SS" of a name's YYYYMMDD_HHMMSS; empty when the name gave nothing.
-QString DateTimeText(const QString& dateTime)
-{
-    if (dateTime.isEmpty()) return QString();
-    return QStringLiteral("%1-%2-%3 %4:%5:%6")
-        .arg(dateTime.mid(0, 4), dateTime.mid(4, 2), dateTime.mid(6, 2), dateTime.mid(9, 2), dateTime.mid(11, 2),
-             dateTime.mid(13, 2));
-}
-
 void SearchFolder(Search& s, const QString& dir)
 {
     const QString canonical = QFileInfo(dir).canonicalFilePath();
@@ -74,8 +65,8 @@ void SearchFolder(Search& s, const QString& dir)
         const QString kind = slash < 0 ? QString() : relative.left(slash);
         if (!IsRecordingKind(kind)) continue;
 
-        const QString date = QStringLiteral("%1-%2-%3").arg(name.mid(0, 4), name.mid(4, 2), name.mid(6, 2));
-        const QString time = QStringLiteral("%1:%2:%3").arg(name.mid(9, 2), name.mid(11, 2), name.mid(13, 2));
+        const QString date = StampDate(name);
+        const QString time = StampTime(name);
         const int k = CListDlg::GetItemCount(s.view);
         CListDlg::AppendRow(s.view, date, time, kind, path);
         CListDlg::AppendRow(s.master, date, time, kind, path);
@@ -85,7 +76,7 @@ void SearchFolder(Search& s, const QString& dir)
         QString dateTime;
         SplitRecordingName(path, &dateTime, &record.m_strField2, &record.m_strField3, &record.m_strField4,
                            &record.m_strLast);
-        record.m_strDateTime = DateTimeText(dateTime);
+        record.m_strDateTime = StampDateTime(dateTime);
         // Past the table's end the row is still listed (and plays from its path); the table
         // keeps its first entries.
         StoreRecording(k, record);

@@ -185,16 +185,12 @@ bool CSamplePlayerDlg::FillListFromFiles(const QStringList& paths)
         QString dateTime;
         SplitRecordingName(path, &dateTime, &record.m_strField2, &record.m_strField3, &record.m_strField4,
                            &record.m_strLast);
-        if (!dateTime.isEmpty())
-            record.m_strDateTime = QStringLiteral("%1-%2-%3 %4:%5:%6")
-                                       .arg(dateTime.mid(0, 4), dateTime.mid(4, 2), dateTime.mid(6, 2),
-                                            dateTime.mid(9, 2), dateTime.mid(11, 2), dateTime.mid(13, 2));
+        record.m_strDateTime = StampDateTime(dateTime);
         StoreRecording(k, record);  // past the table's end the row is listed, the table kept
         ++k;
 
-        const QString date = QStringLiteral("%1-%2-%3").arg(dateTime.mid(0, 4), dateTime.mid(4, 2), dateTime.mid(6, 2));
-        const QString time =
-            QStringLiteral("%1:%2:%3").arg(dateTime.mid(9, 2), dateTime.mid(11, 2), dateTime.mid(13, 2));
+        const QString date = StampDate(dateTime);
+        const QString time = StampTime(dateTime);
         CListDlg::AppendRow(view, date, time, QStringLiteral("File"), path);
         CListDlg::AppendRow(master, date, time, QStringLiteral("File"), path);
     }

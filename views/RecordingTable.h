@@ -25,3 +25,9 @@ bool StoreRecording(int index, const RecordingRecord& record);
 
 // The entry at index, or null outside the table.
 RecordingRecord* RecordingAt(int index);
+
+// The parts of a recording name's "YYYYMMDD_HHMMSS" stamp as the list and the table show
+// them: "YYYY-MM-DD", "HH:MM:SS", and both as "YYYY-MM-DD HH:MM:SS" (empty for an empty stamp).
+QString StampDate(const QString& stamp);
+QString StampTime(const QString& stamp);
+QString StampDateTime(const QString& stamp);
