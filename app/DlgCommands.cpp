@@ -154,8 +154,7 @@ int CSamplePlayerDlg::OnShellDriveChange(const QString& path, int event)
 bool CSamplePlayerDlg::OpenSdCardFolder(QString path)
 {
     m_strCardPath = path;
-    ClearRecordingLists();
-    RefreshFileList(1);
+    RefreshFileList(1);  // clears the lists first
     g_bCardOpened = 1;
     return true;
 }
@@ -236,28 +235,24 @@ constexpr const char* kFolderManual = "Manual";
 void CSamplePlayerDlg::OnBnClickedFolderEvent()
 {
     m_strCardPath = g_strCardDrive.left(3) + QLatin1String(kFolderEvent);
-    ClearRecordingLists();
     RefreshFileList(1);
 }
 
 void CSamplePlayerDlg::OnBnClickedFolderNormal()
 {
     m_strCardPath = g_strCardDrive.left(3) + QLatin1String(kFolderNormal);
-    ClearRecordingLists();
     RefreshFileList(1);
 }
 
 void CSamplePlayerDlg::OnBnClickedFolderMotion()
 {
     m_strCardPath = g_strCardDrive.left(3) + QLatin1String(kFolderMotion);
-    ClearRecordingLists();
     RefreshFileList(1);
 }
 
 void CSamplePlayerDlg::OnBnClickedFolderManual()
 {
     m_strCardPath = g_strCardDrive.left(3) + QLatin1String(kFolderManual);
-    ClearRecordingLists();
     RefreshFileList(1);
 }
 
