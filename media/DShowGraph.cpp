@@ -352,6 +352,13 @@ void CDShowGraph::ConnectAudio()
     }
 }
 
+// Links source, decoder, converter and renderer; each link is tried only when the one before it held.
+void CDShowGraph::ConnectVideoChain(GstElement* decoder, GstElement* converter, GstElement* renderer)
+{
+    if (SUCCEEDED(ConnectFilters(m_pSource->Element(), decoder)) && SUCCEEDED(ConnectFilters(decoder, converter)))
+        ConnectFilters(converter, renderer);
+}
+
 HRESULT CDShowGraph::BuildOneVideoGraph()
 {
     HRESULT hr = BuildAudio("COREAAC AUDIO");
@@ -369,9 +376,7 @@ HRESULT CDShowGraph::BuildOneVideoGraph()
     SetUpRenderer(m_pRenderer1, 0, m_hWnd1);
 
     ConnectAudio();
-    if (SUCCEEDED(ConnectFilters(m_pSource->Element(), m_pVideoDecoder1)) &&
-        SUCCEEDED(ConnectFilters(m_pVideoDecoder1, m_pColorConverter1)))
-        ConnectFilters(m_pColorConverter1, m_pRenderer1);
+    ConnectVideoChain(m_pVideoDecoder1, m_pColorConverter1, m_pRenderer1);
     return Finish();
 }
 
@@ -402,12 +407,8 @@ HRESULT CDShowGraph::BuildTwoVideoGraph(int mode)
     }
 
     ConnectAudio();
-    if (SUCCEEDED(ConnectFilters(m_pSource->Element(), m_pVideoDecoder1)) &&
-        SUCCEEDED(ConnectFilters(m_pVideoDecoder1, m_pColorConverter1)))
-        ConnectFilters(m_pColorConverter1, m_pRenderer1);
-    if (two && SUCCEEDED(ConnectFilters(m_pSource->Element(), m_pVideoDecoder2)) &&
-        SUCCEEDED(ConnectFilters(m_pVideoDecoder2, m_pColorConverter2)))
-        ConnectFilters(m_pColorConverter2, m_pRenderer2);
+    ConnectVideoChain(m_pVideoDecoder1, m_pColorConverter1, m_pRenderer1);
+    if (two) ConnectVideoChain(m_pVideoDecoder2, m_pColorConverter2, m_pRenderer2);
     return Finish();
 }
 

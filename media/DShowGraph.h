@@ -101,6 +101,7 @@ private:
     HRESULT SetUpRenderer(_GstElement* renderer, int index, IVideoWindow* window);
     bool Accepts(_GstElement* to, int pin) const;
     void ConnectAudio();
+    void ConnectVideoChain(_GstElement* decoder, _GstElement* converter, _GstElement* renderer);
     HRESULT Finish();
     HRESULT ChangeState(int gstState, int timeoutMs);
     HRESULT WaitAsyncDone(int timeoutMs);
