@@ -22,6 +22,15 @@ bool OpenForReading(const QString& path, QFile* file)
     return file->open(QIODevice::ReadOnly);
 }
 
+// Tells the caller which file opened and its length.
+void Describe(const QFile& file, bool inSetupFolder, CardReadInfo* info)
+{
+    if (!info) return;
+    info->path = file.fileName();
+    info->inSetupFolder = inSetupFolder;
+    info->size = file.size();
+}
+
 CardWriteStatus StatusFromErrno(int err)
 {
     switch (err) {
@@ -66,11 +75,7 @@ CardReadStatus ReadSetupFile(const QString& drive, SetupRecord* record, CardRead
         inSetup = true;
         if (!OpenForReading(CardFilePath(drive, kSetupFileName, true), &file)) return CardReadStatus::Missing;
     }
-    if (info) {
-        info->path = file.fileName();
-        info->inSetupFolder = inSetup;
-        info->size = file.size();
-    }
+    Describe(file, inSetup, info);
     const QByteArray bytes = file.read(static_cast<qint64>(kSetupRecordSize));
     if (static_cast<std::size_t>(bytes.size()) < kSetupRecordSize) return CardReadStatus::Short;
     *record = SetupRecordFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()));
@@ -82,11 +87,7 @@ CardReadStatus ReadFactoryFile(const QString& drive, std::size_t minBytes, Devic
 {
     QFile file;
     if (!OpenForReading(CardFilePath(drive, kFactoryFileName, true), &file)) return CardReadStatus::Missing;
-    if (info) {
-        info->path = file.fileName();
-        info->inSetupFolder = true;
-        info->size = file.size();
-    }
+    Describe(file, true, info);
     const QByteArray bytes = file.read(static_cast<qint64>(kFactoryRecordSize));
     *record = FactoryRecordFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                      static_cast<std::size_t>(bytes.size()));
