@@ -149,6 +149,12 @@ int CNewSetupDlg::PageForTab(int language, int tab)
     return kPageOfTab[language][tab];
 }
 
+CSetupPage* CNewSetupDlg::TabPage(int language, int tab) const
+{
+    const int page = PageForTab(language, tab);
+    return page >= 0 ? Page(page) : nullptr;
+}
+
 void CNewSetupDlg::InsertCaptions(int language)
 {
     if (!ValidLanguage(language)) return;
@@ -229,21 +235,18 @@ void CNewSetupDlg::ShowTabPage(int language)
     InsertCaptions(language);
     if (current >= 0) m_tab->SetCurSel(current);
     for (int tab = 0; tab < 5; ++tab)
-        if (CSetupPage* p = m_pages[static_cast<std::size_t>(kPageOfTab[language][tab])]) p->hide();
-    const int page = PageForTab(language, current);
-    if (page >= 0 && m_pages[static_cast<std::size_t>(page)]) m_pages[static_cast<std::size_t>(page)]->show();
+        if (CSetupPage* p = TabPage(language, tab)) p->hide();
+    if (CSetupPage* p = TabPage(language, current)) p->show();
 }
 
 void CNewSetupDlg::OnSelChanging(int current)
 {
-    const int page = PageForTab(m_nLanguage, current);
-    if (page >= 0 && m_pages[static_cast<std::size_t>(page)]) m_pages[static_cast<std::size_t>(page)]->hide();
+    if (CSetupPage* p = TabPage(m_nLanguage, current)) p->hide();
 }
 
 void CNewSetupDlg::OnSelChange(int selected)
 {
-    const int page = PageForTab(m_nLanguage, selected);
-    if (page >= 0 && m_pages[static_cast<std::size_t>(page)]) m_pages[static_cast<std::size_t>(page)]->show();
+    if (CSetupPage* p = TabPage(m_nLanguage, selected)) p->show();
 }
 
 void CNewSetupDlg::done(int result)

@@ -73,6 +73,7 @@ private:
     void OnSelChanging(int current);
     void OnSelChange(int selected);
     void OnDestroy();
+    CSetupPage* TabPage(int language, int tab) const;   // nullptr when none or deleted
     void InsertCaptions(int language);
     void LoadRecord();
 
