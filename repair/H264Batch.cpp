@@ -33,7 +33,7 @@ QByteArray H264BatchLine(const QString& path)
 
 QString H264BatchPath()
 {
-    return RepairWorkDir() + QLatin1Char('/') + QLatin1String(kH264BatchName);
+    return RepairWorkFile(kH264BatchName);
 }
 
 bool WriteH264Batch(const QString& path)

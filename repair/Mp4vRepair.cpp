@@ -88,9 +88,9 @@ int RunVopmux(int fps)
 int RepairMp4v(const QString& inPath, const QString& outName, int fps, const RepairMessageFn& message)
 {
     const QString dir = RepairWorkDir();
-    const QString tmpVops = dir + QLatin1Char('/') + QLatin1String(kTmpVops);
-    const QString tmpChecked = dir + QLatin1Char('/') + QLatin1String(kTmpChecked);
-    const QString tmpWrapped = dir + QLatin1Char('/') + QLatin1String(kTmpWrapped);
+    const QString tmpVops = RepairWorkFile(kTmpVops);
+    const QString tmpChecked = RepairWorkFile(kTmpChecked);
+    const QString tmpWrapped = RepairWorkFile(kTmpWrapped);
     const QString output = QFileInfo(outName).absoluteFilePath();
 
     // A folder opens for reading here but reads nothing; treat it as what it is.

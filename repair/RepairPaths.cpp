@@ -28,6 +28,11 @@ QString RepairWorkDir()
     return dir;
 }
 
+QString RepairWorkFile(const char* name)
+{
+    return RepairWorkDir() + QLatin1Char('/') + QLatin1String(name);
+}
+
 QString FindFfmpeg()
 {
     return QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));

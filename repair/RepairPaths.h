@@ -19,6 +19,8 @@ QString RepairNativePath(const QString& path);
 
 // $XDG_DATA_HOME/velmora-viewer/Recovery, created on demand.
 QString RepairWorkDir();
+// <work folder>/name.
+QString RepairWorkFile(const char* name);
 // ffmpeg from PATH; empty when it is not installed.
 QString FindFfmpeg();
 // The separate repair program: the registry's path when set, else ClipMender on PATH.
