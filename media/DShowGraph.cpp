@@ -222,7 +222,8 @@ HRESULT CDShowGraph::AddFilterByClsid(FilterClass cls, const char* name, GstElem
     if (!m_pGraphBuilder || !out) return E_POINTER;
     GstElement* e = nullptr;
     switch (cls) {
-    case FilterClass::AacDecoder: e = gst_element_factory_make("avdec_aac", name); break;
+    case FilterClass::AacDecoder:  // one factory each: the one the table names
+    case FilterClass::ColorConverter: e = gst_element_factory_make(FindFilterEntry(cls).factories[0], name); break;
     case FilterClass::AudioRenderer: e = MakeAudioRenderer(name, &m_pVolume); break;
     case FilterClass::VideoDecoder: {
         const char* factory = VideoDecoderFactory(codec);
@@ -230,7 +231,6 @@ HRESULT CDShowGraph::AddFilterByClsid(FilterClass cls, const char* name, GstElem
         e = gst_element_factory_make(factory, name);
         break;
     }
-    case FilterClass::ColorConverter: e = gst_element_factory_make("videoconvert", name); break;
     case FilterClass::VideoRenderer: e = MakeVideoRenderer(name); break;
     default: return E_INVALIDARG;
     }
