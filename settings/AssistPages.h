@@ -13,7 +13,7 @@ struct AssistPageIds {
 class CTabTwoBase : public CSetupPage {
     Q_OBJECT
 public:
-    void SetRecord(SetupRecord* record);
+    void SetRecord(SetupRecord* record) override;
 
     int m_nFcwSpeed = 0;
     int m_nLdwSpeed = 0;

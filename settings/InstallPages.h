@@ -12,7 +12,7 @@ struct InstallPageIds {
 class CTabOneBase : public CSetupPage {
     Q_OBJECT
 public:
-    void SetRecord(SetupRecord* record);   // loads the controls from the record
+    void SetRecord(SetupRecord* record) override;   // loads the controls from the record
 
     double m_dHeight = 0;   // metres
     double m_dWidth = 0;    // metres

@@ -180,19 +180,7 @@ bool CNewSetupDlg::OnInitDialog()
 
     LoadRecord();
 
-    static_cast<CTabOneBase*>(m_pages[0])->SetRecord(&m_record);
-    static_cast<CTabTwoBase*>(m_pages[1])->SetRecord(&m_record);
-    static_cast<CTabThreeBase*>(m_pages[2])->SetRecord(&m_record);
-    static_cast<CTabFourBase*>(m_pages[3])->SetRecord(&m_record);
-    static_cast<CTabFiveDlg*>(m_pages[4])->SetRecord(&m_record);
-    static_cast<CTabOneBase*>(m_pages[5])->SetRecord(&m_record);
-    static_cast<CTabTwoBase*>(m_pages[6])->SetRecord(&m_record);
-    static_cast<CTabThreeBase*>(m_pages[7])->SetRecord(&m_record);
-    static_cast<CTabFourBase*>(m_pages[8])->SetRecord(&m_record);
-    static_cast<CTabOneBase*>(m_pages[9])->SetRecord(&m_record);
-    static_cast<CTabTwoBase*>(m_pages[10])->SetRecord(&m_record);
-    static_cast<CTabThreeBase*>(m_pages[11])->SetRecord(&m_record);
-    static_cast<CTabFourBase*>(m_pages[12])->SetRecord(&m_record);
+    for (CSetupPage* page : m_pages) page->SetRecord(&m_record);
 
     m_tab->SetCurSel(0);
     ShowTabPage(m_nLanguage);

@@ -17,7 +17,7 @@ struct RecordingPageIds {
 class CTabThreeBase : public CSetupPage {
     Q_OBJECT
 public:
-    void SetRecord(SetupRecord* record);
+    void SetRecord(SetupRecord* record) override;
 
     float m_fX = 0, m_fY = 0, m_fZ = 0;   // thresholds in G
     const RecordingPageIds& Ids() const { return m_ids; }

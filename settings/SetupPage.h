@@ -46,6 +46,8 @@ public:
     QWidget* Control(int id) const;
     template <class T> T* ControlAs(int id) const { return qobject_cast<T*>(Control(id)); }
     const SetupRecord* Record() const { return m_pRecord; }
+    // Binds the page to the editor's working record and loads its controls from it.
+    virtual void SetRecord(SetupRecord* record) { m_pRecord = record; }
 
 protected:
     virtual void OnInitDialog() {}

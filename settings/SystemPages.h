@@ -16,7 +16,7 @@ struct SystemPageIds {
 class CTabFourBase : public CSetupPage {
     Q_OBJECT
 public:
-    void SetRecord(SetupRecord* record);
+    void SetRecord(SetupRecord* record) override;
 
     int m_nSpeaker = 0;
     int m_nMic = 0;

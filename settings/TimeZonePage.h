@@ -8,7 +8,7 @@ public:
     explicit CTabFiveDlg(QWidget* parent = nullptr);
 
     void SetLanguage(int language);   // before the record is bound
-    void SetRecord(SetupRecord* record);
+    void SetRecord(SetupRecord* record) override;
 
     int m_nIndex = 0;
 
