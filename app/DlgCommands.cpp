@@ -14,6 +14,7 @@
 #include "repair/Recovery.h"
 #include "settings/SetupCommand.h"
 #include "views/ListDlg.h"
+#include "views/VideoPane.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -24,14 +25,8 @@
 
 namespace {
 
-// The picture as an image of its own (the frame's bytes are BGRx, top row first).
-QImage FrameImage(const VideoFrame& f)
-{
-    if (f.width <= 0 || f.height <= 0 || f.stride < f.width * 4 ||
-        f.pixels.size() < static_cast<std::size_t>(f.stride) * static_cast<std::size_t>(f.height))
-        return QImage();
-    return QImage(f.pixels.data(), f.width, f.height, f.stride, QImage::Format_RGB32).copy();
-}
+// The picture as an image of its own, outliving the frame.
+QImage FrameImage(const VideoFrame& f) { return CVideoPane::FrameImage(f).copy(); }
 
 // "E:" of a drive path ("E:", "E:\", "E:\Event"); empty for anything else.
 QString DriveOf(const QString& path)

@@ -1,6 +1,5 @@
 #include "views/VideoPane.h"
 
-#include <QImage>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -40,6 +39,15 @@ QRect CVideoPane::VideoDestination() const
 void CVideoPane::SetZoomLevel(int level)
 {
     m_nZoomLevel = std::clamp(level, kMinZoomLevel, kMaxZoomLevel);
+}
+
+QImage CVideoPane::FrameImage(const VideoFrame& f)
+{
+    if (f.width <= 0 || f.height <= 0 || f.stride < f.width * 4 ||
+        f.pixels.size() < std::size_t(f.stride) * std::size_t(f.height))
+        return QImage();
+    // BGRx bytes are QImage's RGB32 on a little-endian machine.
+    return QImage(f.pixels.data(), f.width, f.height, f.stride, QImage::Format_RGB32);
 }
 
 unsigned CVideoPane::KeyFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
@@ -155,19 +163,16 @@ void CVideoPane::OnLButtonDblClk(unsigned, QPoint)
 void CVideoPane::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const std::shared_ptr<const VideoFrame> frame = m_frame;
-    const bool usable = frame && frame->width > 0 && frame->height > 0 && frame->stride >= frame->width * 4 &&
-                        frame->pixels.size() >= std::size_t(frame->stride) * std::size_t(frame->height);
+    const std::shared_ptr<const VideoFrame> frame = m_frame;  // the image below shares its bytes
+    const QImage image = frame ? FrameImage(*frame) : QImage();
     const QRect destination = VideoDestination();
-    if (!usable || destination.isEmpty()) {
+    if (image.isNull() || destination.isEmpty()) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
     // Black around the video where the destination leaves room.
     const QRegion around = QRegion(rect()).subtracted(QRegion(destination));
     for (const QRect& r : around) painter.fillRect(r, Qt::black);
-    // BGRx bytes are QImage's RGB32 on a little-endian machine; the frame outlives the painter.
-    const QImage image(frame->pixels.data(), frame->width, frame->height, frame->stride, QImage::Format_RGB32);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(destination, image);
 }

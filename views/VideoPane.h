@@ -8,6 +8,7 @@
 #include "platform/MouseKeys.h"
 #include "platform/VideoWindow.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QWidget>
 #include <functional>
@@ -68,6 +69,10 @@ public:
 
     // Zoom factor of a level: 1 + (level - 1) x 0.5, so level 15 is 8 times.
     static double ZoomFactor(int level) { return 1.0 + (level - 1) * 0.5; }
+
+    // The frame's pixels as an image that shares them (null for a frame whose size and bytes
+    // do not make a picture); it lives no longer than the frame.
+    static QImage FrameImage(const VideoFrame& frame);
 
     // Key state flags of a Qt mouse event.
     static unsigned KeyFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
