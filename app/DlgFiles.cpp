@@ -119,8 +119,6 @@ void CSamplePlayerDlg::ToggleFileListPanel()
     if (!m_pListDlg) return;
     const QRect r = frameGeometry();
     const int right = r.x() + r.width();
-    const int bottom = r.y() + r.height();
-    m_pListDlg->SetListPlacement(r.top(), bottom, r.left(), right);
     m_pListDlg->setGeometry(right, r.top(), kListPanelWidth, kListPanelHeight);
     m_pListDlg->update();
 

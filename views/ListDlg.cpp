@@ -167,14 +167,6 @@ bool CListDlg::OnInitDialog()
     return true;
 }
 
-void CListDlg::SetListPlacement(int top, int bottom, int left, int right)
-{
-    m_nPlacement[0] = top;
-    m_nPlacement[1] = bottom;
-    m_nPlacement[2] = left;
-    m_nPlacement[3] = right;
-}
-
 QWidget* CListDlg::GetDlgItem(int id) const { return m_items.value(id, nullptr); }
 
 int CListDlg::AppendRow(QTreeWidget* list, const QString& date, const QString& time, const QString& kind,

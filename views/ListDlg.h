@@ -45,12 +45,10 @@ public:
 
     int RefreshList();
     void SetSelectedIndexPtr(int* p) { m_pnCurrentRow = p; }
-    void SetListPlacement(int top, int bottom, int left, int right);
 
     QWidget* GetDlgItem(int id) const;
     QTreeWidget* GetVisibleList() const { return m_listView; }
     QTreeWidget* GetMasterList() const { return m_listMaster; }
-    QTreeWidget* GetWorkList() const { return m_listWork; }
     bool IsDescending() const { return m_bDescending != 0; }
 
     // Row helpers over any of the three lists.
@@ -109,7 +107,6 @@ private:
     unsigned char m_bDescending = 1;
     QTreeWidget* m_listWork = nullptr;
 
-    int m_nPlacement[4] = {0, 0, 0, 0};  // top, bottom, left, right of the main window
     QMap<int, QWidget*> m_items;
     QPoint m_ptDrag;
     bool m_bDragging = false;
