@@ -1,5 +1,12 @@
 #include "settings/SetupTexts.h"
 
+namespace {
+
+// The language when it is one of the three, else English.
+int KnownOrEnglish(int language) { return language >= 0 && language <= 2 ? language : 1; }
+
+}  // namespace
+
 QString ByLanguage(int language, const char* korean, const char* english, const char* japanese)
 {
     switch (language) {
@@ -12,12 +19,12 @@ QString ByLanguage(int language, const char* korean, const char* english, const 
 
 QString ByLanguageOrEnglish(int language, const char* korean, const char* english, const char* japanese)
 {
-    return ByLanguage(language >= 0 && language <= 2 ? language : 1, korean, english, japanese);
+    return ByLanguage(KnownOrEnglish(language), korean, english, japanese);
 }
 
 QString LanguageTitle(int language) { return ByLanguage(language, "카르벤", "VELMORA-21K", "ベルモラ-21K"); }
 
-QString TitleOrEnglish(int language) { return LanguageTitle(language >= 0 && language <= 2 ? language : 1); }
+QString TitleOrEnglish(int language) { return LanguageTitle(KnownOrEnglish(language)); }
 
 QString SetupWriteFailedText(int language, bool readOnly, bool full)
 {
