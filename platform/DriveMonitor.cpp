@@ -30,16 +30,16 @@ int DriveMonitor::Poll()
         return false;
     };
     int posted = 0;
-    for (const Seen& s : m_seen)
-        if (!holds(now, s)) {
-            Post(QString(s.letter) + QStringLiteral(":\\"), SHCNE_DRIVEREMOVED);
-            ++posted;
-        }
-    for (const Seen& s : now)
-        if (!holds(m_seen, s)) {
-            Post(QString(s.letter) + QStringLiteral(":\\"), SHCNE_DRIVEADD);
-            ++posted;
-        }
+    // One event for each drive of `list` that `other` lacks.
+    auto report = [&](const std::vector<Seen>& list, const std::vector<Seen>& other, int event) {
+        for (const Seen& s : list)
+            if (!holds(other, s)) {
+                Post(QString(s.letter) + QStringLiteral(":\\"), event);
+                ++posted;
+            }
+    };
+    report(m_seen, now, SHCNE_DRIVEREMOVED);
+    report(now, m_seen, SHCNE_DRIVEADD);
     m_seen = now;
     return posted;
 }
