@@ -13,6 +13,7 @@
 #include "platform/WaveOut.h"
 #include "repair/Recovery.h"
 #include "settings/SetupCommand.h"
+#include "views/MapGlobals.h"
 #include "views/ListDlg.h"
 #include "views/VideoPane.h"
 
@@ -156,13 +157,9 @@ bool CSamplePlayerDlg::OpenSdCardFolder(QString path)
 
 void CSamplePlayerDlg::UpdateTimeLabels(std::int64_t positionMs, std::int64_t durationMs)
 {
-    auto text = [](std::int64_t ms) {
-        const std::int64_t s = ms / 1000;
-        return QString::asprintf("%02d:%02d:%02d", int(s / 3600), int(s % 3600 / 60), int(s % 3600 % 60));
-    };
     for (auto [id, ms] : {std::pair<int, std::int64_t>{IDC_LABEL_POSITION, positionMs}, {IDC_LABEL_DURATION, durationMs}}) {
         auto* label = Item<QLabel>(id);
-        const QString t = text(ms);
+        const QString t = TimeText(ms);
         if (label->text() != t) label->setText(t);  // no flicker at every update
     }
 }
@@ -210,8 +207,7 @@ void CSamplePlayerDlg::OnBnClickedSetup()
         m_bMapProvider = 1;
         QWidget* map = GetDlgItem(IDC_MAP_VIEW);
         QWidget* browser = GetDlgItem(IDC_BROWSER);
-        map->setGeometry(680, 354, 326, 353);
-        browser->setGeometry(5000, 5000, 345, 270);
+        ::PlaceMapWindows(m_bMapProvider, map, browser);
         map->update();
         browser->update();
         FocusListWindow();

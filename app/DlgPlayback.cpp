@@ -45,14 +45,12 @@ void CSamplePlayerDlg::StartPlaybackTimer()
 {
     if (m_nTimerQtId) killTimer(m_nTimerQtId);
     m_nTimerQtId = startTimer(kPlaybackTimerMs, Qt::PreciseTimer);
-    m_bPlaybackTimer = m_nTimerQtId != 0;
 }
 
 void CSamplePlayerDlg::KillPlaybackTimer()
 {
     if (m_nTimerQtId) killTimer(m_nTimerQtId);
     m_nTimerQtId = 0;
-    m_bPlaybackTimer = false;
 }
 
 void CSamplePlayerDlg::timerEvent(QTimerEvent* event)

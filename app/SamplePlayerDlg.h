@@ -93,6 +93,8 @@ public:
     static std::uint32_t VolumeWord(int level);
     // "HH:MM:SS" of the whole seconds of a time in milliseconds.
     static QString TimeText(std::int64_t ms);
+    // Timer 100 runs.
+    bool PlaybackTimerRunning() const { return m_nTimerQtId != 0; }
 
     // Language and speed unit from the card, tool tips, the map browsers.
     void LoadLanguageFromCard(int request);
@@ -128,7 +130,6 @@ public:
     unsigned char m_bMapProvider = 1;
     int m_nLanguage = 0;
     int m_bReopen = 0;
-    bool m_bPlaybackTimer = false;   // timer 100 runs
 
     // The two off-screen static windows of the template ("Video window1", "Video window2").
     QWidget* m_viewFront = nullptr;

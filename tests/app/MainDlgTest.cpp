@@ -214,7 +214,7 @@ TEST_F(MainDlg, PlaysTheListThroughAndSkipsARecordingWithoutData)
     EXPECT_EQ(dlg->m_player.GetState(), kStateRunning);
     EXPECT_EQ(dlg->m_player.GetVideoStreamCount(), 2);
     EXPECT_EQ(dlg->m_nRearPane, kPaneSmall);
-    EXPECT_TRUE(dlg->m_bPlaybackTimer);
+    EXPECT_TRUE(dlg->PlaybackTimerRunning());
     EXPECT_EQ(dlg->Item<CBitmapButton>(IDC_BTN_PLAY)->text(), "Pause");
     EXPECT_FALSE(dlg->m_textData.m_aGPSData.empty());
 
