@@ -248,12 +248,13 @@ TEST_F(Card, RemovingTheOpenCardStopsAndResetsEverything)
 {
     const QString card = MakeCard("pulled");
     const QString other = FreshDir("other_drive");
-    Recording(card + "/Event/20170811_123456_NI.mp4");
+    // Long enough that a loaded machine still sees it playing at its first second.
+    Recording(card + "/Event/20170811_123456_NI.mp4", 1, recgen::Container::Mp4, 5000);
     UseDrives("E=" + card + ";G=" + other);
     Start();
     Click(IDC_BTN_SDOPEN);
     ASSERT_EQ(dlg->m_player.GetState(), kStateRunning);
-    QTRY_COMPARE_WITH_TIMEOUT(Label(IDC_LABEL_POSITION), QString("00:00:01"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(Label(IDC_LABEL_POSITION), QString("00:00:01"), 6000);
 
     // Another drive goes: nothing changes.
     UseDrives("E=" + card);
@@ -269,7 +270,7 @@ TEST_F(Card, RemovingTheOpenCardStopsAndResetsEverything)
     EXPECT_EQ(dlg->m_player.GetState(), kStateRunning);
     QCoreApplication::processEvents();
     EXPECT_LT(dlg->m_player.GetState(), 0);
-    EXPECT_FALSE(dlg->m_bPlaybackTimer);
+    EXPECT_FALSE(dlg->PlaybackTimerRunning());
     EXPECT_EQ(Master()->topLevelItemCount(), 0);
     EXPECT_EQ(Visible()->topLevelItemCount(), 0);
     EXPECT_TRUE(dlg->m_strCardPath.isEmpty());

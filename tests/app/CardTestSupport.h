@@ -48,13 +48,15 @@ inline void WriteFile(const QString& path, const QByteArray& bytes)
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
-// A generator recording, 2 s at 320 x 240, made once per test run and copied where wanted.
-inline QString Recording(const QString& path, int tracks = 1, recgen::Container container = recgen::Container::Mp4)
+// A generator recording at 320 x 240 (2 s unless told), made once per test run and copied
+// where wanted.
+inline QString Recording(const QString& path, int tracks = 1, recgen::Container container = recgen::Container::Mp4,
+                         int durationMs = 2000)
 {
-    const QString key = QString("%1/rec_%2_%3.bin").arg(Scratch()).arg(tracks).arg(int(container));
+    const QString key = QString("%1/rec_%2_%3_%4.bin").arg(Scratch()).arg(tracks).arg(int(container)).arg(durationMs);
     if (!QFile::exists(key)) {
         recgen::RecordingSpec spec;
-        spec.durationMs = 2000;
+        spec.durationMs = durationMs;
         spec.videoTracks = tracks;
         spec.rearWidth = 160;
         spec.rearHeight = 120;
