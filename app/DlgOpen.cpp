@@ -111,6 +111,8 @@ bool CSamplePlayerDlg::OpenSelectedFile(QString path)
     g_nCurrentRecord = row;
     ResetPaneZoom();
     ArrangeVideoPanes();
+    OnBnClickedZoomIn();
+    OnBnClickedZoomOut();
     g_strPlayingFileText = ListRowText(row, 0);
     return true;
 }

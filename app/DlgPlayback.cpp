@@ -25,13 +25,6 @@ std::uint32_t CSamplePlayerDlg::VolumeWord(int level)
 
 void CSamplePlayerDlg::SetWaveOutVolume(std::uint32_t word) { waveOutSetVolume(0, word); }
 
-void CSamplePlayerDlg::RunDashboardPainters()
-{
-    if (drawGraphStrip) drawGraphStrip();
-    if (drawInfoText) drawInfoText();
-    if (drawSpeedometer) drawSpeedometer();
-}
-
 void CSamplePlayerDlg::SetPlayButtonPlaying(bool playing)
 {
     auto* play = Item<CBitmapButton>(IDC_BTN_PLAY);
@@ -287,8 +280,8 @@ void CSamplePlayerDlg::UpdatePlayPosition()
         } else {
             Item<CMapView>(IDC_MAP_VIEW)->ShowCurrentPosition(static_cast<std::uint32_t>(p));
         }
-        if (m_pGSensorDlg && updateGSensorCursor) updateGSensorCursor(p);
-        if (drawSmartPanel) drawSmartPanel();
+        UpdateGSensorCursor(p);
+        DrawSmartPanel();
         return;
     }
     if (state == kStatePaused || state == kStateStopped) {
@@ -306,7 +299,7 @@ void CSamplePlayerDlg::UpdatePlayPosition()
         RunDashboardPainters();
         Item<CMapView>(IDC_MAP_VIEW)->ShowCurrentPosition(static_cast<std::uint32_t>(p));
         Item<CMapView>(IDC_MAP_VIEW2)->ShowCurrentPosition(static_cast<std::uint32_t>(p));
-        if (m_pGSensorDlg && updateGSensorCursor) updateGSensorCursor(p);
+        UpdateGSensorCursor(p);
     }
 }
 

@@ -22,10 +22,8 @@
 #include <QTreeWidget>
 #include <clocale>
 
-int g_nLayoutMode = 0;
 QString g_strVersionTitle;
 QString g_strCurrentFolder;
-QString g_strPlayingFileText;
 int g_bSkinKeep = 0;
 int g_bCardOpened = 0;
 int g_bThumbnailMode = 0;
@@ -95,6 +93,7 @@ CSamplePlayerDlg::CSamplePlayerDlg(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(LoadIconResource(IDR_MAINFRAME_ICON));
     DoDataExchange();
+    InitDashboard();
 }
 
 CSamplePlayerDlg::~CSamplePlayerDlg()
@@ -332,20 +331,22 @@ void CSamplePlayerDlg::CreateChildViews()
 
 void CSamplePlayerDlg::paintEvent(QPaintEvent*)
 {
-    // The background is the skin, black where the client is larger than it.
+    // While playing, the painters bring the dashboard layer up to date before it is shown.
+    const bool painting = !isMinimized() && m_player.GetState() == kStateRunning;
+    if (painting) PaintDashboard(false);
+    // The background is the skin, black where the client is larger than it; the dashboard
+    // layer over it.
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
     if (!m_bmpSkin.isNull()) p.drawImage(QPoint(0, 0), m_bmpSkin);
+    if (g_nLayoutMode == 0) p.drawImage(QPoint(0, 0), m_dashLayer);
     p.end();
     if (isMinimized()) {
         SetVisible(1158, g_bThumbnailMode == 1);
         SetVisible(1157, g_bThumbnailMode == 1);
         return;
     }
-    if (m_player.GetState() == kStateRunning) {
-        m_player.RepaintVideo(m_pZoomDlg ? m_pZoomDlg->Pane() : nullptr);
-        RunDashboardPainters();
-    }
+    if (m_player.GetState() == kStateRunning) m_player.RepaintVideo(m_pZoomDlg ? m_pZoomDlg->Pane() : nullptr);
     m_player.UpdateVideoPosition(1);
 }
 

@@ -8,6 +8,7 @@
 // update (DlgPlayback.cpp), opening a recording (DlgOpen.cpp).
 #include "media/DShowPlayer.h"
 #include "media/TrackData.h"
+#include "views/GraphDlg.h"
 
 #include <QDialog>
 #include <QImage>
@@ -102,10 +103,16 @@ public:
     void SetupToolTips();
     void InitMapBrowsers();
 
-    // Hooks for the windows of later work (dashboard painters, G-sensor window, the card,
-    // the map host); each does nothing until it is set.
-    std::function<void()> drawGraphStrip, drawInfoText, drawSpeedometer, drawSmartPanel;
-    std::function<void(std::int64_t)> updateGSensorCursor;
+    // The drive-data displays (DlgDashboard.cpp): the painters' persistent layer, the
+    // driver-assistance panel, the graph-mode, change-screen and zoom buttons.
+    void DrawSmartPanel();
+    void OnBnClickedGraphMode();
+    void OnBnClickedChangeScreen();
+    void OnBnClickedZoomIn();
+    void OnBnClickedZoomOut();
+    // What the painters have drawn so far, over the skin in the normal layout.
+    const QImage& DashboardLayer() const { return m_dashLayer; }
+    int m_nGraphMode = 0;  // the strip's mode as the graph-mode button last set it
 
     // State, as the rest of the program reads it.
     CDShowPlayer m_player;
@@ -120,6 +127,7 @@ public:
     QString m_strCardPath;
     QRect m_rcWindow;
     QWidget* m_pGSensorDlg = nullptr;
+    CGraphDlg m_graphDlg;  // run modally by the GRAPH command
     CZoomDlg* m_pZoomDlg = nullptr;
     CRearViewDlg* m_pRearViewDlg = nullptr;
     QWidget* m_pRecoveryDlg = nullptr;
@@ -205,6 +213,10 @@ private:
     void InitSlider(int id, int afterId, int beforeId);
     void FillScreen();
     void RunDashboardPainters();
+    void InitDashboard();
+    void PaintDashboard(bool show);
+    void UpdateGSensorCursor(std::int64_t positionMs);
+    void ZoomLargePane(short delta);
     void LayOutForScreenMode();
     void ResetPaneZoom();
     void ClearPanes();
@@ -222,6 +234,8 @@ private:
 
     QMap<int, QWidget*> m_controls;
     int m_nTimerQtId = 0;
+    QImage m_dashLayer;          // the painters draw here at any time; the paint event shows it
+    int m_nSmartPicture = 448;   // the assistance panel's last picture
 
     // --- card, files and commands ---
     void ConnectCardCommands();

@@ -280,8 +280,9 @@ int CTextData::ParseLine(const unsigned char* sample, std::size_t length, std::u
         return 0;
     if (sample[0] == 'M' || sample[0] == 'A') {
         CGSensorData record;
-        g_nGRecordCount = static_cast<std::int32_t>(
-            record.ParseGRecord(sample, length, static_cast<std::uint32_t>(g_nGRecordCount)));
+        const auto index = static_cast<std::uint32_t>(g_nGRecordCount);
+        g_nGRecordCount = static_cast<std::int32_t>(record.ParseGRecord(sample, length, index));
+        if (static_cast<std::uint32_t>(g_nGRecordCount) != index) AddGSensorSample(g_aGTrack[index], stamp);
         return 0;
     }
     // Any talker: bytes 1 and 2 are not looked at.
@@ -290,6 +291,19 @@ int CTextData::ParseLine(const unsigned char* sample, std::size_t length, std::u
         is(sample[4], 'M') && is(sample[5], 'C'))
         AddGpsFix(reinterpret_cast<const char*>(sample), length, stamp);
     return 0;
+}
+
+void CTextData::AddGSensorSample(const GTrackRecord& record, std::uint32_t stamp)
+{
+    // The G-sensor window's samples: the first set by the axes' names (X, Y, Z), at the
+    // sample's time.
+    auto units = [](double g) { return static_cast<std::int32_t>(g * kGSensorUnitsPerG); };
+    CGSensorData s;
+    s.m_nAxis1 = units(record.dGz);
+    s.m_nAxis2 = units(record.dGx);
+    s.m_nAxis3 = units(record.dGy);
+    s.m_nTimeMs = stamp;
+    m_aGSensorData.push_back(s);
 }
 
 void CTextData::AddGpsFix(const char* sentence, std::size_t length, std::uint32_t stamp)

@@ -19,6 +19,10 @@ inline constexpr int kGpsFixCapacity = kGpsTableCapacity;
 
 // Size of the buffer each data sample is read into (zero-filled before each read).
 inline constexpr std::size_t kDataSampleBufferSize = 1024;
+// The G-sensor samples' axes: 64 units a G, so the window's plot (0.625 pixels a unit, 80
+// pixels either side of its middle) spans -2 G to 2 G.
+inline constexpr int kGSensorUnitsPerG = 64;
+
 // Size of a binary G record on the wire.
 inline constexpr std::size_t kGRecordSize = 41;
 
@@ -60,8 +64,8 @@ public:
     std::uint32_t m_nStamp = 0;   // the data sample's time stamp
 };
 
-// The G-sensor sample class. Its fields are never filled; its parser writes the
-// process-wide G tables instead.
+// The G-sensor sample class. Its parser writes the process-wide G tables; the samples the
+// G-sensor window plots are made from each stored record (CTextData::m_aGSensorData).
 class CGSensorData {
 public:
     CGSensorData() = default;
@@ -80,6 +84,8 @@ public:
     std::uint32_t m_nTimeMs = 0;
 };
 
+struct GTrackRecord;
+
 // The track data of the open recording.
 class CTextData {
 public:
@@ -96,13 +102,14 @@ public:
     // Spreads g_aGTrack over g_nDurationMs at 50 slots a second. Answers 0.
     int InterpolateGTrack();
 
-    std::vector<CGSensorData> m_aGSensorData;  // emptied at open, never filled
+    std::vector<CGSensorData> m_aGSensorData;  // one per stored G record, emptied at open
     std::vector<CGPSData> m_aGPSData;          // one per RMC sentence, arrival order
     std::int32_t m_nGpsIndex = 0;              // row of g_aGpsTable the next fix writes
     std::int32_t m_nGpsCount = 0;              // RMC sentences taken while the object lives
 
 private:
     void AddGpsFix(const char* sentence, std::size_t length, std::uint32_t stamp);
+    void AddGSensorSample(const GTrackRecord& record, std::uint32_t stamp);
 };
 
 // One G-sensor record. "X axis" is dGz, "Y axis" dGx, "Z axis" dGy.

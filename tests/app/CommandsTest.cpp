@@ -7,6 +7,7 @@
 #include "platform/DriveMonitor.h"
 #include "platform/WaveOut.h"
 #include "repair/Recovery.h"
+#include "views/GSensorDlg.h"
 
 #include <QImage>
 
@@ -151,9 +152,17 @@ TEST_F(Commands, WindowsAreMadeOnceAndShownAgain)
     EXPECT_EQ(dlg->m_pRecoveryDlg, recovery);
     EXPECT_TRUE(recovery->isVisible());
 
-    // Windows of later work come from their hooks, once.
+    // The G-sensor window is made on the first command, then shown again; its maker is a hook.
     dlg->OnBnClickedGSensor();
-    EXPECT_EQ(dlg->m_pGSensorDlg, nullptr);
+    QWidget* gsensor = dlg->m_pGSensorDlg;
+    ASSERT_NE(qobject_cast<CGSensorDlg*>(gsensor), nullptr);
+    EXPECT_TRUE(gsensor->isVisible());
+    gsensor->hide();
+    dlg->OnBnClickedGSensor();
+    EXPECT_EQ(dlg->m_pGSensorDlg, gsensor);
+    EXPECT_TRUE(gsensor->isVisible());
+    delete dlg->m_pGSensorDlg;
+    dlg->m_pGSensorDlg = nullptr;
     int made = 0;
     dlg->createGSensorDlg = [&] {
         ++made;

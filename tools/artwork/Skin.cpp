@@ -273,8 +273,9 @@ void GSensorImages(const Save& save)
         for (int s = 0; s <= 60; s += 10) {
             p.drawText(QRect(46 + s * 460 / 60 - 15, 193, 30, 14), Qt::AlignCenter, QStringLiteral("%1s").arg(s));
         }
+        // In the colours the window draws its three curves in.
         struct Legend { const char* name; QColor colour; } legend[] = {
-            {"X axis", QColor(255, 255, 255)}, {"Y axis", QColor(255, 255, 0)}, {"Z axis", QColor(0, 200, 0)}};
+            {"X axis", QColor(0, 254, 0)}, {"Y axis", QColor(255, 0, 0)}, {"Z axis", QColor(0, 0, 255)}};
         for (int i = 0; i < 3; ++i) {
             p.fillRect(QRect(300 + i * 70, 12, 14, 3), legend[i].colour);
             p.setPen(kGlyph);

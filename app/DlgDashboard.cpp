@@ -1,0 +1,117 @@
+// The main window's drive-data displays: the dashboard layer the painters draw on, the
+// driver-assistance panel, and the graph-mode, change-screen and zoom buttons.
+#include "app/SamplePlayerDlg.h"
+
+#include "app/ControlIds.h"
+#include "controls/BitmapButton.h"
+#include "settings/CardLanguage.h"
+#include "views/DashboardPainters.h"
+#include "views/GSensorDlg.h"
+#include "views/RearViewDlg.h"
+#include "views/SmartPanel.h"
+#include "views/ZoomDlg.h"
+
+#include <QLabel>
+#include <QPainter>
+
+void CSamplePlayerDlg::InitDashboard()
+{
+    // The painters may draw at any moment (timer, position update, the graph-mode button),
+    // not only inside a paint event: they draw on this layer, which keeps what they drew.
+    m_dashLayer = QImage(1020, 720, QImage::Format_ARGB32_Premultiplied);
+    m_dashLayer.fill(Qt::transparent);
+    // The panel's surface lies over its button; clicks go through to the button.
+    GetDlgItem(IDC_STATIC_SMART)->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    const std::pair<int, void (CSamplePlayerDlg::*)()> commands[] = {
+        {IDC_BTN_ZOOM_IN, &CSamplePlayerDlg::OnBnClickedZoomIn},
+        {IDC_BTN_ZOOM_OUT, &CSamplePlayerDlg::OnBnClickedZoomOut},
+        {IDC_BTN_GRAPH_MODE, &CSamplePlayerDlg::OnBnClickedGraphMode},
+        {IDC_BTN_CHANGE_SCREEN, &CSamplePlayerDlg::OnBnClickedChangeScreen},
+        {IDC_BTN_SMART, &CSamplePlayerDlg::DrawSmartPanel},
+    };
+    for (const auto& [id, handler] : commands)
+        connect(Item<CBitmapButton>(id), &QAbstractButton::clicked, this, handler);
+    createGSensorDlg = [this] { return new CGSensorDlg(&m_textData, this); };
+}
+
+void CSamplePlayerDlg::RunDashboardPainters() { PaintDashboard(true); }
+
+// The three painters in their order; show: the painted rectangles are repainted on screen.
+void CSamplePlayerDlg::PaintDashboard(bool show)
+{
+    QPainter p(&m_dashLayer);
+    DrawGraphStrip(&p, m_textData);
+    DrawInfoText(&p);
+    DrawSpeedometer(&p);
+    p.end();
+    if (!show || g_nLayoutMode != 0) return;
+    for (const QRect& r : {kGraphStripRect, kGraphLabelRect, kInfoTextRect, kSpeedometerRect}) update(r);
+}
+
+void CSamplePlayerDlg::UpdateGSensorCursor(std::int64_t positionMs)
+{
+    if (auto* window = qobject_cast<CGSensorDlg*>(m_pGSensorDlg))
+        window->UpdateGSensorCursor(static_cast<std::uint32_t>(positionMs));
+}
+
+void CSamplePlayerDlg::DrawSmartPanel()
+{
+    const int row = ProportionalGRow(g_nPlayPositionMs, g_nDurationMs, g_nGRecordCount);
+    const SpeedAssistRecord record = row >= 0 ? g_aSpeedAssist[row] : SpeedAssistRecord{};
+    // A lane combination without a picture keeps the last one.
+    if (const int picture = SmartPanelPicture(record)) {
+        m_nSmartPicture = picture;
+        Item<CBitmapButton>(IDC_BTN_SMART)->LoadBitmaps(picture, picture, picture, 0);
+    }
+    QImage surface(kSmartPanelSize, QImage::Format_RGB32);
+    QPainter p(&surface);
+    DrawSmartPanelSurface(&p, m_nSmartPicture, record.words[SpeedAssistRecord::kSpeed], g_nSpeedUnit);
+    p.end();
+    Item<QLabel>(IDC_STATIC_SMART)->setPixmap(QPixmap::fromImage(surface));
+}
+
+void CSamplePlayerDlg::OnBnClickedGraphMode()
+{
+    struct Step {
+        int next, normal, pressed;
+    };
+    static constexpr Step kSteps[] = {{1, 404, 429}, {2, 406, 431}, {0, 405, 430}};
+    if (m_nGraphMode >= 0 && m_nGraphMode <= 2) {
+        const Step& s = kSteps[m_nGraphMode];
+        Item<CBitmapButton>(IDC_BTN_GRAPH_MODE)->LoadBitmaps(s.normal, s.pressed, 0, 0);
+        m_nGraphMode = g_nGraphMode = s.next;
+    }
+    // While playing the strip follows at the next tick; paused it is drawn at once.
+    if (m_player.GetState() == kStatePaused) {
+        QPainter p(&m_dashLayer);
+        DrawGraphStrip(&p, m_textData);
+        p.end();
+        if (g_nLayoutMode == 0) {
+            update(kGraphStripRect);
+            update(kGraphLabelRect);
+        }
+    }
+    FocusListWindow();
+}
+
+void CSamplePlayerDlg::OnBnClickedChangeScreen()
+{
+    OnBnClickedSwapView();
+    FocusListWindow();
+}
+
+void CSamplePlayerDlg::OnBnClickedZoomIn() { ZoomLargePane(1); }
+void CSamplePlayerDlg::OnBnClickedZoomOut() { ZoomLargePane(-1); }
+
+// The buttons zoom the large pane about the middle of the front pane's place, as the wheel does.
+void CSamplePlayerDlg::ZoomLargePane(short delta)
+{
+    const QPoint at = mapToGlobal(QPoint(320, 180));
+    const PlayerState state = m_player.GetState();
+    if (ListRowCount() >= 1 && (state == kStateRunning || state == kStatePaused)) {
+        if (m_nFrontPane == kPaneLarge) m_pZoomDlg->GetVideoView()->OnMouseWheel(0, delta, at);
+        else m_pRearViewDlg->GetVideoView()->OnMouseWheel(0, delta, at);
+    }
+    FocusListWindow();
+}

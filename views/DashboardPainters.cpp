@@ -1,0 +1,335 @@
+#include "views/DashboardPainters.h"
+
+#include "media/TrackData.h"
+#include "platform/Resources.h"
+#include "settings/CardLanguage.h"
+#include "views/MapGlobals.h"
+
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+int g_nLayoutMode = 0;
+int g_nGraphMode = 0;
+QString g_strPlayingFileText;
+
+namespace {
+
+constexpr COLORREF kGridColour = 0x5B4D1C;
+constexpr COLORREF kStripBack = 0x100E0C;  // the strip's ground, as dark as the skin's well
+constexpr COLORREF kWhite = 0xFFFFFF;
+constexpr COLORREF kCyan = 0xFFFF00;  // the Y axis
+constexpr COLORREF kGreen = 0x00FF00;
+constexpr COLORREF kCursorColour = 0x09A9FF;
+constexpr COLORREF kNeedleColour = 0xCE981D;
+constexpr COLORREF kLabelBack = 0x0C0C0C;
+constexpr COLORREF kInfoBack = 0x323232;
+
+constexpr int kSpeedDialId = 446;
+constexpr int kHeadingDialId = 447;
+
+// Truncation toward zero of a double that may lie outside int (or be NaN): clamped first.
+int Trunc(double v)
+{
+    if (!(v == v)) return 0;
+    return static_cast<int>(std::clamp(v, -2.0e9, 2.0e9));
+}
+
+// The dial bitmaps never change; each is loaded once.
+const QImage& DialImage(int id)
+{
+    static QHash<int, QImage> cache;
+    auto it = cache.find(id);
+    if (it == cache.end()) it = cache.insert(id, LoadBitmapResource(id));
+    return *it;
+}
+
+// The curves of one G set: three values of a record.
+struct GCurve {
+    double GTrackRecord::*value;
+    COLORREF colour;
+};
+constexpr GCurve kFirstSet[] = {{&GTrackRecord::dGz, kWhite}, {&GTrackRecord::dGx, kCyan}, {&GTrackRecord::dGy, kGreen}};
+constexpr GCurve kSecondSet[] = {
+    {&GTrackRecord::dG2z, kWhite}, {&GTrackRecord::dG2x, kCyan}, {&GTrackRecord::dG2y, kGreen}};
+
+// A one-pixel line from its start up to, not including, its end, pixel by pixel (Qt leaves out
+// whichever end its own order of drawing puts last).
+void PlotLine(QPainter* p, int x1, int y1, int x2, int y2)
+{
+    const std::int64_t dx = std::abs(std::int64_t(x2) - x1), dy = -std::abs(std::int64_t(y2) - y1);
+    if (std::max(dx, -dy) > 65536) {
+        p->drawLine(x1, y1, x2, y2);  // far outside anything drawn on; no need to be exact
+        return;
+    }
+    const int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
+    std::int64_t err = dx + dy;
+    static std::vector<QPoint> points;
+    points.clear();
+    for (int x = x1, y = y1; x != x2 || y != y2;) {
+        points.emplace_back(x, y);
+        const std::int64_t e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+    p->drawPoints(points.data(), static_cast<int>(points.size()));
+}
+
+int RecordCount() { return std::clamp(g_nGRecordCount, 0, kGTrackCapacity); }
+
+void DrawStripCurves(QPainter* p, bool hasFixes)
+{
+    const int count = RecordCount();
+    if (count == 0 && g_nGraphMode != 2) return;
+    if (g_nGraphMode == 0 || g_nGraphMode == 1) {
+        if (count <= 0) return;
+        const double step = 397.0 / count;
+        const bool first = g_nGraphMode == 0;
+        auto y = [first](double v) {
+            if (first) return 602 - Trunc(23 * std::clamp(v, -2.0, 2.0));
+            return 640 - Trunc(46 * std::min(v, 2.0));
+        };
+        for (const GCurve& c : first ? kFirstSet : kSecondSet) {
+            for (int i = 0; i < count - 1; ++i)
+                DrawLineEx(p, 255 + Trunc(i * step), y(g_aGTrack[i].*c.value), 255 + Trunc((i + 1) * step),
+                           y(g_aGTrack[i + 1].*c.value), 1, c.colour);
+        }
+        return;
+    }
+    if (g_nGraphMode == 2 && hasFixes) {
+        const int secs = g_nDurationMs / 1000;
+        if (secs <= 0) return;
+        const double step = 397.0 / secs;
+        for (int i = 0; i < secs; ++i) {
+            const int b = SpeedCurveValue(i, secs);
+            const int a = i == 0 ? b : SpeedCurveValue(i - 1, secs);
+            DrawLineEx(p, 255 + Trunc(i * step), 640 - Trunc(0.5 * a), 255 + Trunc((i + 1) * step),
+                       640 - Trunc(0.5 * b), 1, kGreen);
+        }
+    }
+}
+
+}  // namespace
+
+QString NmeaAngleText(double v, char hemisphere)
+{
+    const double whole = std::trunc(v);
+    const int degrees = std::abs(Trunc(v / 100));
+    const int minutes = std::abs(Trunc(std::fmod(whole, 100.0)));
+    const double seconds = std::fabs(std::floor((v - whole) * 60 * 10 + 0.5) / 10);
+    return QString::asprintf("%03d %03d %3.1f %c   ", degrees, minutes, seconds, hemisphere ? hemisphere : ' ');
+}
+
+namespace {
+
+int SlotCount() { return std::clamp(g_nGSlotCount, 0, kGSlotCapacity); }
+
+// The clock slot of the play position; negative when the position gives none, and possibly
+// beyond the filled slots without a positive duration (readers check). The product is taken
+// in 64 bits: in 32 it wraps for recordings longer than about five minutes and shows the clock
+// of the wrong moment.
+std::int64_t ClockSlot()
+{
+    const std::int64_t count = SlotCount();
+    if (g_nDurationMs <= 0) return g_nPlayPositionMs / 50;
+    const std::int64_t slot = count * static_cast<std::uint32_t>(g_nPlayPositionMs) / g_nDurationMs;
+    if (count == 0) return 0;
+    return std::min(slot, count - 1);
+}
+
+}  // namespace
+
+int DisplaySpeed(int kmh, int unit) { return unit == 1 ? kmh * 10 / 16 : kmh; }
+
+int ProportionalGRow(double timeMs, std::int32_t durationMs, std::int32_t count)
+{
+    count = std::clamp(count, 0, kGTrackCapacity);
+    if (count == 0) return -1;
+    if (durationMs <= 0) return 0;
+    const int row = Trunc(timeMs / durationMs * static_cast<std::uint32_t>(count));
+    return std::clamp(row, 0, count - 1);
+}
+
+int SpeedOfRow(int row)
+{
+    if (row < 0 || row >= RecordCount()) return 0;
+    return g_aSpeedAssist[row].words[SpeedAssistRecord::kSpeed];
+}
+
+int SpeedCurveValue(int i, int secs)
+{
+    const int count = RecordCount();
+    const int row = count > 0 && secs > 0 ? std::clamp(Trunc(double(i) / secs * static_cast<std::uint32_t>(count)), 0, count - 1) : -1;
+    return std::min(DisplaySpeed(SpeedOfRow(row), g_nSpeedUnit), 200);
+}
+
+void DrawLine(QPainter* pDC, int x1, int y1, int x2, int y2, COLORREF colour)
+{
+    DrawLineEx(pDC, x1, y1, x2, y2, 1, colour);
+}
+
+void DrawLineEx(QPainter* pDC, int x1, int y1, int x2, int y2, int width, COLORREF colour)
+{
+    const QColor c = ToQColor(colour);
+    if (x1 == x2 && y1 == y2) {
+        if (width > 1) pDC->fillRect(QRect(x1 - width / 2, y1 - width / 2, width, width), c);
+        return;
+    }
+    const QPen previous = pDC->pen();
+    QPen pen(c, std::max(width, 1));
+    if (width <= 1) {
+        pen.setCosmetic(true);
+        pDC->setPen(pen);
+        PlotLine(pDC, x1, y1, x2, y2);
+    } else {
+        pen.setCapStyle(Qt::RoundCap);
+        pDC->setPen(pen);
+        pDC->drawLine(x1, y1, x2, y2);
+    }
+    pDC->setPen(previous);
+}
+
+QFont PainterFont(const QString& face, int height, int width, int weight)
+{
+    const bool bold = face.endsWith(QLatin1String(" Bold"), Qt::CaseInsensitive);
+    QString family = bold ? face.chopped(5) : face;
+    if (family.compare(QLatin1String("Arial"), Qt::CaseInsensitive) == 0) family = QStringLiteral("Liberation Sans");
+    QFont font(family);
+    font.setStyleHint(QFont::SansSerif);
+    if (bold || weight >= 700) font.setWeight(QFont::Bold);
+    // The height asked for is the character cell (ascent and descent); Qt sizes the em.
+    static QHash<QString, double> cellPerEm;
+    const QString key = family + (bold ? QStringLiteral("/b") : QString());
+    auto it = cellPerEm.find(key);
+    if (it == cellPerEm.end()) {
+        QFont probe = font;
+        probe.setPixelSize(100);
+        it = cellPerEm.insert(key, QFontMetricsF(probe).height() / 100.0);
+    }
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(height / *it))));
+    if (width > 0) {
+        const double average = QFontMetricsF(font).averageCharWidth();
+        if (average > 0) font.setStretch(std::clamp(static_cast<int>(std::lround(100.0 * width / average)), 1, 4000));
+    }
+    return font;
+}
+
+void DrawCellText(QPainter* pDC, int left, int top, int right, int bottom, const QString& text, int align,
+                  COLORREF textColour, bool opaque, COLORREF backColour)
+{
+    const QFontMetrics fm(pDC->font());
+    const int w = fm.horizontalAdvance(text);
+    const int x = (align & Qt::AlignRight) ? right - w : left;
+    const QRect clip(left, top, right - left, bottom - top);
+    pDC->save();
+    pDC->setClipRect(clip, Qt::IntersectClip);
+    if (opaque) pDC->fillRect(QRect(x, top, w, fm.height()), ToQColor(backColour));
+    pDC->setPen(ToQColor(textColour));
+    pDC->drawText(x, top + fm.ascent(), text);
+    pDC->restore();
+}
+
+void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
+{
+    if (g_nLayoutMode != 0) return;
+    // The strip is composed off screen and shown in one copy, so no curve appears half drawn.
+    // Only the part that is shown is composed: (216, 556) to (648, 641) of the strip's plane.
+    static QImage strip(kGraphStripRect.size(), QImage::Format_RGB32);
+    strip.fill(ToQColor(kStripBack));
+    {
+        QPainter p(&strip);
+        p.translate(-216, -556);
+        DrawLine(&p, 0, 640, 668, 640, kGridColour);
+        for (int y : {560, 580, 600, 620, 640}) DrawLine(&p, 0, y, 668, y, kGridColour);
+        const bool hasFixes = !textData.m_aGPSData.empty();
+        DrawStripCurves(&p, hasFixes);
+        if (g_nGraphMode != 2 || hasFixes) {
+            int x = g_nDurationMs != 0 ? Trunc(double(g_nPlayPositionMs) / g_nDurationMs * 397) + 255 : 255;
+            if (x > 647) x = 647;
+            DrawLineEx(&p, x, 640, x, 550, 1, kCursorColour);
+        }
+    }
+    pDC->drawImage(kGraphStripRect.topLeft(), strip);
+
+    pDC->save();
+    pDC->setFont(PainterFont(QStringLiteral("Arial"), 13, 6));
+    for (int i = 0; i < 5; ++i) {
+        QString label;
+        if (g_nGraphMode == 0) label = QString::asprintf("     %5.1fG ", 2.0 - i);
+        else if (g_nGraphMode == 1) label = QString::asprintf("     %5.1fG ", 2.0 - i / 2.0);
+        else if (g_nGraphMode == 2) label = QString::asprintf(g_nSpeedUnit == 1 ? "      %dmph" : "      %dkph", 160 - 40 * i);
+        DrawCellText(pDC, 216, 575 + 18 * i, 255, 615 + 18 * i, label, Qt::AlignRight, kWhite, true, kLabelBack);
+    }
+    pDC->restore();
+}
+
+void DrawInfoText(QPainter* pDC)
+{
+    pDC->save();
+    pDC->setFont(PainterFont(QStringLiteral("Arial"), 12, 6));
+    const std::int64_t slot = ClockSlot();
+    if (g_nLayoutMode == 0) {
+        int y = 465;
+        auto line = [&](const QString& text) { DrawCellText(pDC, 500, y, 750, y + 20, text, Qt::AlignLeft, kWhite, true, kInfoBack); };
+        line(g_strPlayingFileText);
+        if (slot >= 0) {
+            y += 25;
+            // Only a slot that holds a record carries its clock; between records the line
+            // keeps the clock drawn last.
+            if (slot < SlotCount() && g_aGTrackResampled[slot].chValid != 0) {
+                const GTrackRecord& r = g_aGTrackResampled[slot];
+                line(QString::asprintf("%02d:%02d:%02d", static_cast<unsigned char>(r.chHour),
+                                       static_cast<unsigned char>(r.chMinute), static_cast<unsigned char>(r.chSecond)));
+            }
+        }
+        const QString blanks(24, QLatin1Char(' '));
+        y += 25;
+        line(g_bGpsValid ? NmeaAngleText(g_dGpsLat, g_chGpsNS) : blanks);
+        y += 25;
+        line(g_bGpsValid ? NmeaAngleText(g_dGpsLon, g_chGpsEW) : blanks);
+    }
+    pDC->restore();
+    g_bResetGpsIndex = 1;
+}
+
+void DrawSpeedometer(QPainter* pDC)
+{
+    if (g_nLayoutMode != 0) return;
+    const int sec = std::clamp(g_nPlayPositionMs / 1000, 0, kGpsTableCapacity - 1);
+    const int kmh = SpeedOfRow(ProportionalGRow(g_nPlayPositionMs, g_nDurationMs, g_nGRecordCount));
+    const int v = std::min(DisplaySpeed(kmh, g_nSpeedUnit), 160);
+
+    // The dial's copy rectangle is larger than its bitmap; beyond the bitmap the panel (and the
+    // strip drawn before) stays as it is.
+    pDC->drawImage(QPoint(219, 459), DialImage(kSpeedDialId));
+    constexpr double kRadians = 0.0174532925;
+    int ex, ey;
+    if (v <= 80) {
+        const double t = (v * 1.6875 - 45) * kRadians;
+        ex = Trunc(272 - 45 * std::cos(t));
+        ey = Trunc(511 - 45 * std::sin(t));
+    } else {
+        const double t = ((160 - v) * 1.6875 - 45) * kRadians;
+        ex = Trunc(272 + 45 * std::cos(t));
+        ey = Trunc(511 - 45 * std::sin(t));
+    }
+    DrawLineEx(pDC, 272, 511, ex, ey, 2, kNeedleColour);
+
+    pDC->drawImage(QPoint(339, 466), DialImage(kHeadingDialId));
+    if (v < 2) {
+        DrawLineEx(pDC, 384, 510, 384, 510, 2, kNeedleColour);
+    } else {
+        const GpsTableEntry& row = g_aGpsTable[sec];
+        DrawLineEx(pDC, 384, 510, 384 + row.nArrowDx, 510 - row.nArrowDy, 2, kNeedleColour);
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The drive data painted around the video panes of the main window: the graph strip (G or
+// speed curves with the play cursor), the info text (date, record clock, latitude, longitude)
+// and the two dials (speed needle, heading arrow). They keep no state between calls: every call
+// reads the track tables anew and draws on the painter it is given, in main-window client pixels.
+// The main window paints them onto its persistent dashboard layer, so what a call leaves
+// undrawn keeps what an earlier call drew there.
+//
+// Also the drawing helpers the graph windows and the assistance panel share: lines with the
+// end point left out, the fonts by their face names, and text on an opaque background cell.
+#include "platform/ColorRef.h"
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+
+class CTextData;
+class QPainter;
+
+extern int g_nLayoutMode;  // 0 normal, 1 full screen, 2 compact; the painters draw only in 0
+extern int g_nGraphMode;   // the strip's curves: 0 first G set, 1 second G set, 2 speed
+extern QString g_strPlayingFileText;  // the date text of the playing row, the info text's first line
+
+// What the painters draw into, in main-window client pixels.
+// The strip shows x 216 to 647: the cursor stops at 647, so that column is shown too.
+inline constexpr QRect kGraphStripRect(216, 575, 432, 85);
+inline constexpr QRect kGraphLabelRect(216, 575, 39, 112);
+inline constexpr QRect kInfoTextRect(500, 465, 250, 95);
+inline constexpr QRect kSpeedometerRect(219, 459, 209, 106);
+
+void DrawGraphStrip(QPainter* pDC, const CTextData& textData);
+// Sets g_bResetGpsIndex to 1 in every layout.
+void DrawInfoText(QPainter* pDC);
+void DrawSpeedometer(QPainter* pDC);
+
+// A straight line with a temporary pen. A one-pixel line leaves its end point unpainted (so a
+// zero-length one paints nothing); a wider one has round ends (a zero-length one is a dot).
+void DrawLine(QPainter* pDC, int x1, int y1, int x2, int y2, COLORREF colour);
+void DrawLineEx(QPainter* pDC, int x1, int y1, int x2, int y2, int width, COLORREF colour);
+
+// A font by the face name the drawing code asks for ("Arial", "Arial Bold" map to Liberation
+// Sans, its metric twin), with the cell height in pixels and, when not 0, the average
+// character width; weight 0 is the face's own.
+QFont PainterFont(const QString& face, int height, int width = 0, int weight = 0);
+
+// Text in the rectangle (left, top, right, bottom; right and bottom exclusive), clipped to it,
+// aligned left or right (Qt::AlignLeft or Qt::AlignRight) at the top. With an opaque background
+// the text's own cell (its advance by the font's height) is filled first, so trailing blanks
+// cover what a longer text left.
+void DrawCellText(QPainter* pDC, int left, int top, int right, int bottom, const QString& text, int align,
+                  COLORREF textColour, bool opaque, COLORREF backColour = 0);
+
+// "037 031 30.8 N   ": degrees, minutes and seconds to a tenth of an NMEA value ddmm.mmmm
+// (dddmm.mmmm) with its hemisphere letter, as the info text shows a position.
+QString NmeaAngleText(double v, char hemisphere);
+
+// Speed in the display unit: mph is km/h x 10 / 16, truncated.
+int DisplaySpeed(int kmh, int unit);
+// The G record that belongs to a time, spread evenly over the duration, inside the records
+// (-1 when there are none).
+int ProportionalGRow(double timeMs, std::int32_t durationMs, std::int32_t count);
+// Speed word of a G record row, 0 for a row outside the records.
+int SpeedOfRow(int row);
+// The speed curve's value at whole second i of secs: the speed of the G record spread onto
+// that second, in the display unit, at most 200.
+int SpeedCurveValue(int i, int secs);
