@@ -13,16 +13,31 @@
 #include <cmath>
 #include <vector>
 
+const QImage& PainterBitmap(int id)
+{
+    static QHash<int, QImage> cache;
+    auto it = cache.find(id);
+    if (it == cache.end()) it = cache.insert(id, LoadBitmapResource(id));
+    return *it;
+}
+
+int TruncPixel(double v)
+{
+    if (!(v == v)) return 0;
+    return static_cast<int>(std::clamp(v, -2.0e9, 2.0e9));
+}
+
 int g_nLayoutMode = 0;
 int g_nGraphMode = 0;
 QString g_strPlayingFileText;
 
+const GCurve kFirstGSet[3] = {{&GTrackRecord::dGz, 0xFFFFFF}, {&GTrackRecord::dGx, 0xFFFF00}, {&GTrackRecord::dGy, 0x00FF00}};
+const GCurve kSecondGSet[3] = {{&GTrackRecord::dG2z, 0xFFFFFF}, {&GTrackRecord::dG2x, 0xFFFF00}, {&GTrackRecord::dG2y, 0x00FF00}};
+
 namespace {
 
-constexpr COLORREF kGridColour = 0x5B4D1C;
 constexpr COLORREF kStripBack = 0x100E0C;  // the strip's ground, as dark as the skin's well
 constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kCyan = 0xFFFF00;  // the Y axis
 constexpr COLORREF kGreen = 0x00FF00;
 constexpr COLORREF kCursorColour = 0x09A9FF;
 constexpr COLORREF kNeedleColour = 0xCE981D;
@@ -32,30 +47,6 @@ constexpr COLORREF kInfoBack = 0x323232;
 constexpr int kSpeedDialId = 446;
 constexpr int kHeadingDialId = 447;
 
-// Truncation toward zero of a double that may lie outside int (or be NaN): clamped first.
-int Trunc(double v)
-{
-    if (!(v == v)) return 0;
-    return static_cast<int>(std::clamp(v, -2.0e9, 2.0e9));
-}
-
-// The dial bitmaps never change; each is loaded once.
-const QImage& DialImage(int id)
-{
-    static QHash<int, QImage> cache;
-    auto it = cache.find(id);
-    if (it == cache.end()) it = cache.insert(id, LoadBitmapResource(id));
-    return *it;
-}
-
-// The curves of one G set: three values of a record.
-struct GCurve {
-    double GTrackRecord::*value;
-    COLORREF colour;
-};
-constexpr GCurve kFirstSet[] = {{&GTrackRecord::dGz, kWhite}, {&GTrackRecord::dGx, kCyan}, {&GTrackRecord::dGy, kGreen}};
-constexpr GCurve kSecondSet[] = {
-    {&GTrackRecord::dG2z, kWhite}, {&GTrackRecord::dG2x, kCyan}, {&GTrackRecord::dG2y, kGreen}};
 
 // A one-pixel line from its start up to, not including, its end, pixel by pixel (Qt leaves out
 // whichever end its own order of drawing puts last).
@@ -96,12 +87,12 @@ void DrawStripCurves(QPainter* p, bool hasFixes)
         const double step = 397.0 / count;
         const bool first = g_nGraphMode == 0;
         auto y = [first](double v) {
-            if (first) return 602 - Trunc(23 * std::clamp(v, -2.0, 2.0));
-            return 640 - Trunc(46 * std::min(v, 2.0));
+            if (first) return 602 - TruncPixel(23 * std::clamp(v, -2.0, 2.0));
+            return 640 - TruncPixel(46 * std::min(v, 2.0));
         };
-        for (const GCurve& c : first ? kFirstSet : kSecondSet) {
+        for (const GCurve& c : first ? kFirstGSet : kSecondGSet) {
             for (int i = 0; i < count - 1; ++i)
-                DrawLineEx(p, 255 + Trunc(i * step), y(g_aGTrack[i].*c.value), 255 + Trunc((i + 1) * step),
+                DrawLineEx(p, 255 + TruncPixel(i * step), y(g_aGTrack[i].*c.value), 255 + TruncPixel((i + 1) * step),
                            y(g_aGTrack[i + 1].*c.value), 1, c.colour);
         }
         return;
@@ -113,8 +104,8 @@ void DrawStripCurves(QPainter* p, bool hasFixes)
         for (int i = 0; i < secs; ++i) {
             const int b = SpeedCurveValue(i, secs);
             const int a = i == 0 ? b : SpeedCurveValue(i - 1, secs);
-            DrawLineEx(p, 255 + Trunc(i * step), 640 - Trunc(0.5 * a), 255 + Trunc((i + 1) * step),
-                       640 - Trunc(0.5 * b), 1, kGreen);
+            DrawLineEx(p, 255 + TruncPixel(i * step), 640 - TruncPixel(0.5 * a), 255 + TruncPixel((i + 1) * step),
+                       640 - TruncPixel(0.5 * b), 1, kGreen);
         }
     }
 }
@@ -124,8 +115,8 @@ void DrawStripCurves(QPainter* p, bool hasFixes)
 QString NmeaAngleText(double v, char hemisphere)
 {
     const double whole = std::trunc(v);
-    const int degrees = std::abs(Trunc(v / 100));
-    const int minutes = std::abs(Trunc(std::fmod(whole, 100.0)));
+    const int degrees = std::abs(TruncPixel(v / 100));
+    const int minutes = std::abs(TruncPixel(std::fmod(whole, 100.0)));
     const double seconds = std::fabs(std::floor((v - whole) * 60 * 10 + 0.5) / 10);
     return QString::asprintf("%03d %03d %3.1f %c   ", degrees, minutes, seconds, hemisphere ? hemisphere : ' ');
 }
@@ -156,7 +147,7 @@ int ProportionalGRow(double timeMs, std::int32_t durationMs, std::int32_t count)
     count = std::clamp(count, 0, kGTrackCapacity);
     if (count == 0) return -1;
     if (durationMs <= 0) return 0;
-    const int row = Trunc(timeMs / durationMs * static_cast<std::uint32_t>(count));
+    const int row = TruncPixel(timeMs / durationMs * static_cast<std::uint32_t>(count));
     return std::clamp(row, 0, count - 1);
 }
 
@@ -169,7 +160,7 @@ int SpeedOfRow(int row)
 int SpeedCurveValue(int i, int secs)
 {
     const int count = RecordCount();
-    const int row = count > 0 && secs > 0 ? std::clamp(Trunc(double(i) / secs * static_cast<std::uint32_t>(count)), 0, count - 1) : -1;
+    const int row = count > 0 && secs > 0 ? std::clamp(TruncPixel(double(i) / secs * static_cast<std::uint32_t>(count)), 0, count - 1) : -1;
     return std::min(DisplaySpeed(SpeedOfRow(row), g_nSpeedUnit), 200);
 }
 
@@ -249,12 +240,12 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
     {
         QPainter p(&strip);
         p.translate(-216, -556);
-        DrawLine(&p, 0, 640, 668, 640, kGridColour);
-        for (int y : {560, 580, 600, 620, 640}) DrawLine(&p, 0, y, 668, y, kGridColour);
+        DrawLine(&p, 0, 640, 668, 640, kGraphGridColour);
+        for (int y : {560, 580, 600, 620, 640}) DrawLine(&p, 0, y, 668, y, kGraphGridColour);
         const bool hasFixes = !textData.m_aGPSData.empty();
         DrawStripCurves(&p, hasFixes);
         if (g_nGraphMode != 2 || hasFixes) {
-            int x = g_nDurationMs != 0 ? Trunc(double(g_nPlayPositionMs) / g_nDurationMs * 397) + 255 : 255;
+            int x = g_nDurationMs != 0 ? TruncPixel(double(g_nPlayPositionMs) / g_nDurationMs * 397) + 255 : 255;
             if (x > 647) x = 647;
             DrawLineEx(&p, x, 640, x, 550, 1, kCursorColour);
         }
@@ -311,21 +302,21 @@ void DrawSpeedometer(QPainter* pDC)
 
     // The dial's copy rectangle is larger than its bitmap; beyond the bitmap the panel (and the
     // strip drawn before) stays as it is.
-    pDC->drawImage(QPoint(219, 459), DialImage(kSpeedDialId));
+    pDC->drawImage(QPoint(219, 459), PainterBitmap(kSpeedDialId));
     constexpr double kRadians = 0.0174532925;
     int ex, ey;
     if (v <= 80) {
         const double t = (v * 1.6875 - 45) * kRadians;
-        ex = Trunc(272 - 45 * std::cos(t));
-        ey = Trunc(511 - 45 * std::sin(t));
+        ex = TruncPixel(272 - 45 * std::cos(t));
+        ey = TruncPixel(511 - 45 * std::sin(t));
     } else {
         const double t = ((160 - v) * 1.6875 - 45) * kRadians;
-        ex = Trunc(272 + 45 * std::cos(t));
-        ey = Trunc(511 - 45 * std::sin(t));
+        ex = TruncPixel(272 + 45 * std::cos(t));
+        ey = TruncPixel(511 - 45 * std::sin(t));
     }
     DrawLineEx(pDC, 272, 511, ex, ey, 2, kNeedleColour);
 
-    pDC->drawImage(QPoint(339, 466), DialImage(kHeadingDialId));
+    pDC->drawImage(QPoint(339, 466), PainterBitmap(kHeadingDialId));
     if (v < 2) {
         DrawLineEx(pDC, 384, 510, 384, 510, 2, kNeedleColour);
     } else {

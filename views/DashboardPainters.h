@@ -8,14 +8,15 @@
 //
 // Also the drawing helpers the graph windows and the assistance panel share: lines with the
 // end point left out, the fonts by their face names, and text on an opaque background cell.
+#include "media/TrackData.h"
 #include "platform/ColorRef.h"
 
 #include <QFont>
+#include <QImage>
 #include <QRect>
 #include <QString>
 #include <cstdint>
 
-class CTextData;
 class QPainter;
 
 extern int g_nLayoutMode;  // 0 normal, 1 full screen, 2 compact; the painters draw only in 0
@@ -33,6 +34,23 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData);
 // Sets g_bResetGpsIndex to 1 in every layout.
 void DrawInfoText(QPainter* pDC);
 void DrawSpeedometer(QPainter* pDC);
+
+// The grid colour of the strip and the graph window.
+inline constexpr COLORREF kGraphGridColour = 0x5B4D1C;
+// One G value of a record and its curve's colour. Every display draws X axis (dGz) white,
+// Y axis (dGx) 0xFFFF00 and Z axis (dGy) green, and the second set alike.
+struct GCurve {
+    double GTrackRecord::*value;
+    COLORREF colour;
+};
+extern const GCurve kFirstGSet[3];
+extern const GCurve kSecondGSet[3];
+
+// A bitmap resource the painters copy from: they never change, so each is loaded once.
+const QImage& PainterBitmap(int id);
+
+// A pixel coordinate truncated toward zero from a double that may lie outside int (or be NaN).
+int TruncPixel(double v);
 
 // A straight line with a temporary pen. A one-pixel line leaves its end point unpainted (so a
 // zero-length one paints nothing); a wider one has round ends (a zero-length one is a dot).

@@ -13,20 +13,11 @@
 namespace {
 
 constexpr COLORREF kBack = 0x0C0C0C;
-constexpr COLORREF kGrid = 0x5B4D1C;
 constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kCyan = 0xFFFF00;  // the Y axis
 constexpr COLORREF kGreen = 0x00FF00;
 constexpr int kRows = 20;
 
-int Trunc(double v) { return static_cast<int>(std::clamp(v, -2.0e9, 2.0e9)); }
-
 QFont LabelFont() { return PainterFont(QStringLiteral("Arial Bold"), 14, 7); }
-
-struct Curve {
-    double GTrackRecord::*value;
-    COLORREF colour;
-};
 
 void DrawGrid(QPainter* p, const CGraphDlg::Geometry& g, int secs, double pps)
 {
@@ -35,15 +26,15 @@ void DrawGrid(QPainter* p, const CGraphDlg::Geometry& g, int secs, double pps)
     // that the frame's right edge closes the grid.
     const int last = secs >= 30 ? secs : secs - 1;
     for (int i = 0; i <= last; ++i) {
-        const int x = g.x0 + Trunc(i * pps);
-        DrawLineEx(p, x, g.y0, x, top, 1, kGrid);
+        const int x = g.x0 + TruncPixel(i * pps);
+        DrawLineEx(p, x, g.y0, x, top, 1, kGraphGridColour);
     }
-    DrawLineEx(p, g.x0, g.y0, g.x0 + g.width, g.y0, 2, kGrid);
-    for (int k = 1; k <= kRows; ++k) DrawLineEx(p, g.x0, g.y0 - k * g.row, g.x0 + g.width, g.y0 - k * g.row, 1, kGrid);
-    DrawLineEx(p, g.x0, g.y0, g.x0, top, 2, kGrid);
-    DrawLineEx(p, g.x0, g.y0, g.x0 + g.width, g.y0, 2, kGrid);
-    DrawLineEx(p, g.x0 + g.width, g.y0, g.x0 + g.width, top, 2, kGrid);
-    DrawLineEx(p, g.x0, top, g.x0 + g.width, top, 2, kGrid);
+    DrawLineEx(p, g.x0, g.y0, g.x0 + g.width, g.y0, 2, kGraphGridColour);
+    for (int k = 1; k <= kRows; ++k) DrawLineEx(p, g.x0, g.y0 - k * g.row, g.x0 + g.width, g.y0 - k * g.row, 1, kGraphGridColour);
+    DrawLineEx(p, g.x0, g.y0, g.x0, top, 2, kGraphGridColour);
+    DrawLineEx(p, g.x0, g.y0, g.x0 + g.width, g.y0, 2, kGraphGridColour);
+    DrawLineEx(p, g.x0 + g.width, g.y0, g.x0 + g.width, top, 2, kGraphGridColour);
+    DrawLineEx(p, g.x0, top, g.x0 + g.width, top, 2, kGraphGridColour);
 }
 
 void DrawLabels(QPainter* p, const CGraphDlg::Geometry& g, int mode)
@@ -55,19 +46,16 @@ void DrawLabels(QPainter* p, const CGraphDlg::Geometry& g, int mode)
         else if (mode == 2) text = QString::asprintf(g_nSpeedUnit == 1 ? "%dmph" : "%dkph", 10 * i);
         DrawCellText(p, g.x0 - 55, g.y0 - 7 - i * g.row, g.x0 - 5, g.y0 + 13, text, Qt::AlignRight, kWhite, true, kBack);
     }
-    struct Legend {
-        const char* text;
-        COLORREF colour;
-        int right;
+    // The legend in the curves' colours, each name right-aligned up to its own right edge.
+    auto legend = [&](const char* text, COLORREF colour, int right) {
+        DrawCellText(p, g.x0 + 750, 24, right, 65, QString::fromLatin1(text), Qt::AlignRight, colour, true, kBack);
     };
-    static constexpr Legend kGLegend[] = {{"X axis", kWhite, 860}, {"Y axis", kCyan, 910}, {"Z axis", kGreen, 960}};
-    static constexpr Legend kSpeedLegend[] = {{"Speed", kGreen, 960}};
-    auto draw = [&](const Legend* begin, const Legend* end) {
-        for (const Legend* l = begin; l != end; ++l)
-            DrawCellText(p, g.x0 + 750, 24, l->right, 65, QString::fromLatin1(l->text), Qt::AlignRight, l->colour, true, kBack);
-    };
-    if (mode == 0 || mode == 1) draw(std::begin(kGLegend), std::end(kGLegend));
-    else if (mode == 2) draw(std::begin(kSpeedLegend), std::end(kSpeedLegend));
+    if (mode == 0 || mode == 1) {
+        const char* names[] = {"X axis", "Y axis", "Z axis"};
+        for (int k = 0; k < 3; ++k) legend(names[k], kFirstGSet[k].colour, 860 + 50 * k);
+    } else if (mode == 2) {
+        legend("Speed", kGreen, 960);
+    }
 }
 
 void DrawCurves(QPainter* p, const CGraphDlg::Geometry& g, int mode, int secs, double pps)
@@ -80,12 +68,10 @@ void DrawCurves(QPainter* p, const CGraphDlg::Geometry& g, int mode, int secs, d
         // baseline, ten rows a unit.
         const int base = mode == 0 ? g.y0 - 10 * g.row : g.y0;
         const double scale = mode == 0 ? 276 / 2.3 : 10.0 * g.row;
-        const Curve first[] = {{&GTrackRecord::dGz, kWhite}, {&GTrackRecord::dGx, kCyan}, {&GTrackRecord::dGy, kGreen}};
-        const Curve second[] = {{&GTrackRecord::dG2z, kWhite}, {&GTrackRecord::dG2x, kCyan}, {&GTrackRecord::dG2y, kGreen}};
-        for (const Curve& c : mode == 0 ? first : second) {
+        for (const GCurve& c : mode == 0 ? kFirstGSet : kSecondGSet) {
             for (int i = 0; i < count - 1; ++i)
-                DrawLineEx(p, g.x0 + Trunc(i * step), base - Trunc(scale * (g_aGTrack[i].*c.value)),
-                           g.x0 + Trunc((i + 1) * step), base - Trunc(scale * (g_aGTrack[i + 1].*c.value)), 1, c.colour);
+                DrawLineEx(p, g.x0 + TruncPixel(i * step), base - TruncPixel(scale * (g_aGTrack[i].*c.value)),
+                           g.x0 + TruncPixel((i + 1) * step), base - TruncPixel(scale * (g_aGTrack[i + 1].*c.value)), 1, c.colour);
         }
         return;
     }
@@ -93,8 +79,8 @@ void DrawCurves(QPainter* p, const CGraphDlg::Geometry& g, int mode, int secs, d
         for (int i = 0; i < secs; ++i) {
             const int b = SpeedCurveValue(i, secs);
             const int a = i == 0 ? b : SpeedCurveValue(i - 1, secs);
-            DrawLineEx(p, g.x0 + Trunc(i * pps), g.y0 - Trunc(2.4 * a), g.x0 + Trunc((i + 1) * pps),
-                       g.y0 - Trunc(2.4 * b), 1, kGreen);
+            DrawLineEx(p, g.x0 + TruncPixel(i * pps), g.y0 - TruncPixel(2.4 * a), g.x0 + TruncPixel((i + 1) * pps),
+                       g.y0 - TruncPixel(2.4 * b), 1, kGreen);
         }
     }
 }
@@ -192,7 +178,7 @@ void CGraphDlg::OnMouseMove(unsigned, QPoint point)
     if (m_nGraphMode == 0) m_strReadOut = QString::asprintf("%5.2f G", std::clamp(4 * t - 2, -2.0, 2.0));
     else if (m_nGraphMode == 1) m_strReadOut = QString::asprintf("%5.2f G", std::clamp(2 * t, 0.0, 2.0));
     else if (m_nGraphMode == 2)
-        m_strReadOut = QString::asprintf(g_nSpeedUnit == 1 ? "%03d mph" : "%03d kph", Trunc(std::clamp(200 * t, 0.0, 200.0)));
+        m_strReadOut = QString::asprintf(g_nSpeedUnit == 1 ? "%03d mph" : "%03d kph", TruncPixel(std::clamp(200 * t, 0.0, 200.0)));
     QFont font = LabelFont();
     update(QRect(60, 10, QFontMetrics(font).horizontalAdvance(m_strReadOut) + 1, QFontMetrics(font).height()));
 }

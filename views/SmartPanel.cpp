@@ -2,10 +2,8 @@
 
 #include "media/TrackData.h"
 #include "platform/ColorRef.h"
-#include "platform/Resources.h"
 #include "views/DashboardPainters.h"
 
-#include <QHash>
 #include <QImage>
 #include <QPainter>
 
@@ -13,14 +11,6 @@ namespace {
 
 // The speed figure is white: the pictures are dark where it stands.
 constexpr COLORREF kSpeedColour = 0xFFFFFF;
-
-const QImage& Picture(int id)
-{
-    static QHash<int, QImage> cache;
-    auto it = cache.find(id);
-    if (it == cache.end()) it = cache.insert(id, LoadBitmapResource(id));
-    return *it;
-}
 
 // 0 no lane, 1 lane seen, 2 warning: only a lane flag of 1 counts as seen, and its warning
 // shows only while its gate word is 0.
@@ -51,7 +41,7 @@ int SmartPanelPicture(const SpeedAssistRecord& record)
 void DrawSmartPanelSurface(QPainter* pDC, int pictureId, int speedKmh, int unit)
 {
     if (pictureId != 0) {
-        const QImage& picture = Picture(pictureId);
+        const QImage& picture = PainterBitmap(pictureId);
         pDC->drawImage(QRect(QPoint(0, 0), kSmartPanelSize), picture, picture.rect());
     }
     const int shown = unit == 0 ? speedKmh : static_cast<int>(speedKmh / 1.6);

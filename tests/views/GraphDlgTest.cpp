@@ -38,6 +38,15 @@ protected:
         dlg.show();
         return Render(&dlg);
     }
+    // A fresh run in a layout and speed unit, switched to a mode by its button's handler.
+    QImage ShowIn(int layout, int mode, int unit)
+    {
+        g_nLayoutMode = layout;
+        g_nSpeedUnit = unit;
+        Show();
+        while (dlg.m_nGraphMode != mode) dlg.OnBnClickedChangeGraph();
+        return Render(&dlg);
+    }
     // Two records with the same values: flat curves across the plot's first half.
     static void TwoFlatRecords()
     {
@@ -151,11 +160,7 @@ TEST_F(GraphDlgTest, LabelsAndLegendByMode)
         {2, 0, 0, "-2.00G", "0.00G", "2.00G"},
     };
     for (const Case& c : cases) {
-        g_nLayoutMode = c.layout;
-        g_nSpeedUnit = c.unit;
-        Show();
-        while (dlg.m_nGraphMode != c.mode) dlg.OnBnClickedChangeGraph();
-        const QImage shot = Render(&dlg);
+        const QImage shot = ShowIn(c.layout, c.mode, c.unit);
         const CGraphDlg::Geometry g = CGraphDlg::PlotGeometry();
         // Row i's label starts at y0 - 7 - i * row; only its first line shows above the next.
         auto labelRect = [&](int i) { return QRect(QPoint(g.x0 - 55, g.y0 - 7 - i * g.row), QPoint(g.x0 - 6, g.y0 - 7 - i * g.row + 15)); };
@@ -190,11 +195,7 @@ TEST_F(GraphDlgTest, CurvesByModeAndLayout)
     };
     const COLORREF colours[3] = {0xFFFFFF, 0xFFFF00, 0x00FF00};
     for (const Case& c : cases) {
-        g_nLayoutMode = c.layout;
-        g_nSpeedUnit = c.unit;
-        Show();
-        while (dlg.m_nGraphMode != c.mode) dlg.OnBnClickedChangeGraph();
-        const QImage shot = Render(&dlg);
+        const QImage shot = ShowIn(c.layout, c.mode, c.unit);
         const int x = 60 + CGraphDlg::PlotGeometry().width / 4;
         for (int k = 0; k < 3; ++k) {
             if (c.y[k] < 0) continue;
@@ -225,10 +226,7 @@ TEST_F(GraphDlgTest, MouseReadOut)
         {0, 2, 0, 40, "199 kph"},  {0, 2, 1, 280, "099 mph"}, {2, 0, 0, 520, "-2.00 G"},  {2, 0, 0, 40, " 2.00 G"},
     };
     for (const Case& c : cases) {
-        g_nLayoutMode = c.layout;
-        g_nSpeedUnit = c.unit;
-        Show();
-        while (dlg.m_nGraphMode != c.mode) dlg.OnBnClickedChangeGraph();
+        ShowIn(c.layout, c.mode, c.unit);
         QTest::mouseMove(&dlg, QPoint(300, c.y));
         dlg.OnMouseMove(0, QPoint(300, c.y));
         EXPECT_EQ(dlg.ReadOut(), QString::fromLatin1(c.text)) << c.y;
