@@ -11,8 +11,13 @@
 #include "platform/DriveMonitor.h"
 #include "platform/FileDialogs.h"
 #include "platform/WaveOut.h"
+#include "platform/MessageBox.h"
 #include "repair/Recovery.h"
+#include "settings/Download.h"
+#include "settings/Format.h"
+#include "settings/SelectDriveDlg.h"
 #include "settings/SetupCommand.h"
+#include "settings/SetupDlg.h"
 #include "views/MapGlobals.h"
 #include "views/ListDlg.h"
 #include "views/VideoPane.h"
@@ -50,6 +55,8 @@ void CSamplePlayerDlg::ConnectCardCommands()
         {IDC_BTN_SETUP_PANEL, &CSamplePlayerDlg::OnBnClickedSetupPanel},
         {IDC_BTN_RECOVERY, &CSamplePlayerDlg::OnBnClickedRecovery},
         {IDC_BTN_SETUP, &CSamplePlayerDlg::OnBnClickedSetup},
+        {IDC_BTN_FORMAT, &CSamplePlayerDlg::OnBnClickedFormat},
+        {IDC_BTN_DOWN, &CSamplePlayerDlg::OnBnClickedDownload},
         {IDC_BTN_FOLDER_EVENT, &CSamplePlayerDlg::OnBnClickedFolderEvent},
         {IDC_BTN_FOLDER_NORMAL, &CSamplePlayerDlg::OnBnClickedFolderNormal},
         {IDC_BTN_FOLDER_MOTION, &CSamplePlayerDlg::OnBnClickedFolderMotion},
@@ -66,6 +73,7 @@ void CSamplePlayerDlg::ConnectCardCommands()
     if (auto* list = qobject_cast<QTreeWidget*>(GetDlgItem(IDC_LIST_FILES)))
         connect(list, &QTreeWidget::itemDoubleClicked, this,
                 [this, list](QTreeWidgetItem* item) { OnNMDblclkFileList(list->indexOfTopLevelItem(item)); });
+    createSetupDlg = [this] { return new CSetupDlg(nullptr, [this] { return m_nLanguage; }); };
     m_pDriveMonitor = new DriveMonitor(this, [this](const QString& path, int event) { OnShellDriveChange(path, event); });
 }
 
@@ -177,6 +185,7 @@ void CSamplePlayerDlg::OnBnClickedSetupPanel()
     if (g_bCardOpened != 1) return;
     if (!m_pSetupDlg && createSetupDlg) m_pSetupDlg = createSetupDlg();
     if (!m_pSetupDlg) return;
+    g_szSetupDrive = g_strCardDrive.left(3);  // setup.cfg goes to the opened card's root
     m_pSetupDlg->show();
     if (const QScreen* s = m_pSetupDlg->screen()) {
         QRect r = m_pSetupDlg->frameGeometry();
@@ -221,30 +230,62 @@ constexpr const char* kFolderEvent = "Event";
 constexpr const char* kFolderNormal = "Normal";
 constexpr const char* kFolderMotion = "Motion";
 constexpr const char* kFolderManual = "Manual";
+
+// Lists one folder of the card; before any card is known the user picks the drive.
+void ListCardFolder(CSamplePlayerDlg* dlg, const char* word)
+{
+    if (g_strCardDrive.isEmpty()) {
+        CSelectDriveDlg picker(dlg);
+        if (picker.DoModal() != IDOK) return;
+        g_strCardDrive = picker.m_strDrive;  // "E:\ SD CARD": its first three characters are the root
+    }
+    dlg->m_strCardPath = g_strCardDrive.left(3) + QLatin1String(word);
+    dlg->RefreshFileList(1);
+}
 }  // namespace
 
-void CSamplePlayerDlg::OnBnClickedFolderEvent()
+void CSamplePlayerDlg::OnBnClickedFolderEvent() { ListCardFolder(this, kFolderEvent); }
+void CSamplePlayerDlg::OnBnClickedFolderNormal() { ListCardFolder(this, kFolderNormal); }
+void CSamplePlayerDlg::OnBnClickedFolderMotion() { ListCardFolder(this, kFolderMotion); }
+void CSamplePlayerDlg::OnBnClickedFolderManual() { ListCardFolder(this, kFolderManual); }
+
+void CSamplePlayerDlg::OnBnClickedFormat()
 {
-    m_strCardPath = g_strCardDrive.left(3) + QLatin1String(kFolderEvent);
-    RefreshFileList(1);
+    FormatCommandHooks hooks;
+    hooks.setPanes = [this] {
+        m_nFrontPane = kPaneLarge;
+        m_nRearPane = kPaneHidden;
+    };
+    hooks.playerRunning = [this] { return m_player.GetState() == kStateRunning; };
+    hooks.togglePlayPause = [this] { OnBnClickedPlay(); };
+    hooks.diskSizeClass = [this](const QString& drive, double figures[3]) { return GetDiskSizeClass(drive, figures); };
+    hooks.focusList = [this] { FocusListWindow(); };
+    RunFormatCommand(this, m_nLanguage, hooks);
 }
 
-void CSamplePlayerDlg::OnBnClickedFolderNormal()
+int CSamplePlayerDlg::GetDiskSizeClass(const QString& drive, double figures[3])
 {
-    m_strCardPath = g_strCardDrive.left(3) + QLatin1String(kFolderNormal);
-    RefreshFileList(1);
+    DriveTable::DiskFreeSpace space;
+    const int sizeClass = ::GetDiskSizeClass(drive, figures, &space, &m_nDiskSizeValue);
+    if (space.bytesPerSector != 0) {  // figures read: keep them
+        m_nSectorsPerCluster = space.sectorsPerCluster;
+        m_nBytesPerSector = space.bytesPerSector;
+        m_nFreeClusters = space.freeClusters;
+        m_nTotalClusters = space.totalClusters;
+    }
+    return sizeClass;
 }
 
-void CSamplePlayerDlg::OnBnClickedFolderMotion()
+void CSamplePlayerDlg::OnBnClickedDownload()
 {
-    m_strCardPath = g_strCardDrive.left(3) + QLatin1String(kFolderMotion);
-    RefreshFileList(1);
-}
-
-void CSamplePlayerDlg::OnBnClickedFolderManual()
-{
-    m_strCardPath = g_strCardDrive.left(3) + QLatin1String(kFolderManual);
-    RefreshFileList(1);
+    DownloadHooks hooks;
+    hooks.listedCount = [this] { return m_pListDlg ? CListDlg::GetItemCount(m_pListDlg->GetMasterList()) : 0; };
+    hooks.playerRunning = [this] { return m_player.GetState() == kStateRunning; };
+    hooks.stopPlayer = [this] { OnBnClickedStop(); };
+    hooks.selectedPath = [this] { return ListRowText(ListSelectionMark(), 3); };
+    hooks.reopenLater = [this] { m_bReopen = 1; };
+    hooks.focusList = [this] { FocusListWindow(); };
+    RunDownloadCommand(this, m_nLanguage, hooks);
 }
 
 void CSamplePlayerDlg::OnBnClickedThumbNext()

@@ -168,6 +168,12 @@ public:
     void OnBnClickedSetupPanel();
     void OnBnClickedRecovery();
     void OnBnClickedSetup();
+    void OnBnClickedFormat();
+    void OnBnClickedDownload();
+    // Size class of a drive for the format (0, 2 .. 32); keeps the drive's figures below.
+    int GetDiskSizeClass(const QString& drive, double figures[3]);
+    unsigned m_nSectorsPerCluster = 0, m_nBytesPerSector = 0, m_nFreeClusters = 0, m_nTotalClusters = 0;
+    int m_nDiskSizeValue = 0;
     void OnBnClickedFolderEvent();
     void OnBnClickedFolderNormal();
     void OnBnClickedFolderMotion();

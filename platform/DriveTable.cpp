@@ -59,21 +59,6 @@ QByteArray ReadSmallFile(const QString& path)
     return f.readAll();
 }
 
-// Whether the disk under a block device says it is removable. A partition's disk
-// is the parent folder of its entry under /sys/class/block.
-bool IsRemovable(const QString& device)
-{
-    const QString name = QFileInfo(QFileInfo(device).canonicalFilePath()).fileName();
-    if (name.isEmpty())
-        return false;
-    QString entry = QFileInfo(QStringLiteral("/sys/class/block/") + name).canonicalFilePath();
-    if (entry.isEmpty())
-        return false;
-    if (QFileInfo::exists(entry + QStringLiteral("/partition")))
-        entry = QFileInfo(entry).path();
-    return ReadSmallFile(entry + QStringLiteral("/removable")).trimmed() == "1";
-}
-
 struct Volume {
     QString root;
     QString device;
@@ -103,7 +88,7 @@ std::vector<Volume> MountedVolumes(const QByteArray& mounts)
             continue;
         devices.insert(device);
         roots.insert(root);
-        volumes.push_back({root, device, IsRemovable(device)});
+        volumes.push_back({root, device, IsRemovableDevice(device)});
     }
     std::stable_sort(volumes.begin(), volumes.end(), [](const Volume& a, const Volume& b) {
         if (a.removable != b.removable)
@@ -157,6 +142,23 @@ QString MatchEntry(const QString& dir, const QString& name)
 }
 
 }  // namespace
+
+bool IsRemovableDevice(const QString& device)
+{
+    const QString name = QFileInfo(QFileInfo(device).canonicalFilePath()).fileName();
+    if (name.isEmpty())
+        return false;
+    QString entry = QFileInfo(QStringLiteral("/sys/class/block/") + name).canonicalFilePath();
+    if (entry.isEmpty())
+        return false;
+    // A partition's disk is the parent folder of its entry.
+    if (QFileInfo::exists(entry + QStringLiteral("/partition")))
+        entry = QFileInfo(entry).path();
+    if (ReadSmallFile(entry + QStringLiteral("/removable")).trimmed() == "1")
+        return true;
+    // Built-in readers report their cards as fixed disks; the card says what it is.
+    return ReadSmallFile(entry + QStringLiteral("/device/type")).trimmed() == "SD";
+}
 
 std::vector<DriveInfo> Drives()
 {
@@ -272,6 +274,25 @@ bool GetDiskFreeSpace(const QString& drive, std::uint64_t* freeBytes, std::uint6
         *freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
     if (totalBytes)
         *totalBytes = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
+    return true;
+}
+
+bool GetDiskFreeSpace(const QString& drive, DiskFreeSpace* space)
+{
+    const std::optional<DriveInfo> d = DriveOf(drive);
+    if (!d || !space)
+        return false;
+    struct statvfs st {};
+    if (statvfs(QFile::encodeName(d->root).constData(), &st) != 0 || st.f_frsize == 0)
+        return false;
+    // The block is split in 512-byte sectors when it divides, as FAT and most disks have them.
+    const std::uint64_t block = st.f_frsize;
+    const std::uint32_t sector = block % 512 == 0 ? 512 : static_cast<std::uint32_t>(block);
+    const auto clamp = [](std::uint64_t v) { return static_cast<std::uint32_t>(std::min<std::uint64_t>(v, UINT32_MAX)); };
+    space->bytesPerSector = sector;
+    space->sectorsPerCluster = clamp(block / sector);
+    space->freeClusters = clamp(st.f_bavail);
+    space->totalClusters = clamp(st.f_blocks);
     return true;
 }
 

@@ -40,4 +40,17 @@ QString DrivePath(const QString& nativePath);
 int GetDriveType(const QString& drive);          // "E:" or "E:\"
 bool GetDiskFreeSpace(const QString& drive, std::uint64_t* freeBytes, std::uint64_t* totalBytes);
 
+// The figures of a drive in the program's units: a cluster is the file system's block.
+struct DiskFreeSpace {
+    std::uint32_t sectorsPerCluster = 0;
+    std::uint32_t bytesPerSector = 0;
+    std::uint32_t freeClusters = 0;
+    std::uint32_t totalClusters = 0;
+};
+bool GetDiskFreeSpace(const QString& drive, DiskFreeSpace* space);
+
+// Whether the disk under a block device says it can be taken out: the kernel's removable flag
+// of the disk, or an SD card in a built-in card reader.
+bool IsRemovableDevice(const QString& device);
+
 }  // namespace DriveTable

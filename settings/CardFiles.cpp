@@ -94,39 +94,30 @@ CardReadStatus ReadFactoryFile(const QString& drive, std::size_t minBytes, Devic
     return static_cast<std::size_t>(bytes.size()) < minBytes ? CardReadStatus::Short : CardReadStatus::Ok;
 }
 
-CardWriteStatus WriteSetupFile(const QString& drive, const SetupRecord& record, QString* error)
+CardWriteStatus WriteFileReplacing(const QString& path, const std::uint8_t* data, std::size_t size, QString* error)
 {
-    const QString path = CardFilePath(drive, kSetupFileName, false);
-    if (path.isEmpty()) {
-        if (error) *error = QStringLiteral("unknown drive");
-        return CardWriteStatus::NoDrive;
-    }
-    SetupRecord out = record;
-    out.checksum = SetupRecordChecksum(out);
-    const SetupBytes bytes = SetupRecordToBytes(out);
-
     const QByteArray target = QFile::encodeName(path);
     const QFileInfo fi(path);
-    const QByteArray temp = QFile::encodeName(fi.absolutePath() + QStringLiteral("/.data_setup.cfg.XXXXXX"));
+    const QByteArray temp = QFile::encodeName(fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".XXXXXX"));
 
-    auto fail = [&](int err, const char* step) {
-        if (error) *error = QStringLiteral("%1: %2").arg(QString::fromLatin1(step), QString::fromLocal8Bit(std::strerror(err)));
+    auto fail = [&](int err, const QString& step) {
+        if (error) *error = QStringLiteral("%1: %2").arg(step, QString::fromLocal8Bit(std::strerror(err)));
         return StatusFromErrno(err);
     };
 
     // A write-protected file is not replaced behind the user's back.
-    if (fi.exists() && ::access(target.constData(), W_OK) != 0) return fail(errno, "data_setup.cfg");
+    if (fi.exists() && ::access(target.constData(), W_OK) != 0) return fail(errno, fi.fileName());
 
     std::vector<char> tempName(temp.begin(), temp.end());
     tempName.push_back('\0');
     const int fd = ::mkstemp(tempName.data());
-    if (fd < 0) return fail(errno, "create");
+    if (fd < 0) return fail(errno, QStringLiteral("create"));
     struct stat st {};
     ::fchmod(fd, ::stat(target.constData(), &st) == 0 ? (st.st_mode & 07777) : 0644);
 
     int err = 0;
     const char* step = nullptr;
-    if (!WriteAll(fd, bytes.data(), bytes.size())) {
+    if (!WriteAll(fd, data, size)) {
         err = errno;
         step = "write";
     } else if (::fsync(fd) != 0 && errno != EINVAL) {
@@ -143,7 +134,20 @@ CardWriteStatus WriteSetupFile(const QString& drive, const SetupRecord& record, 
     }
     if (step) {
         ::unlink(tempName.data());
-        return fail(err, step);
+        return fail(err, QString::fromLatin1(step));
     }
     return CardWriteStatus::Ok;
+}
+
+CardWriteStatus WriteSetupFile(const QString& drive, const SetupRecord& record, QString* error)
+{
+    const QString path = CardFilePath(drive, kSetupFileName, false);
+    if (path.isEmpty()) {
+        if (error) *error = QStringLiteral("unknown drive");
+        return CardWriteStatus::NoDrive;
+    }
+    SetupRecord out = record;
+    out.checksum = SetupRecordChecksum(out);
+    const SetupBytes bytes = SetupRecordToBytes(out);
+    return WriteFileReplacing(path, bytes.data(), bytes.size(), error);
 }

@@ -46,3 +46,8 @@ enum class CardWriteStatus {
 // byte 3. The bytes go to a temporary file beside it, which then replaces the old file in one
 // rename: on any failure the old file is left exactly as it was. *error gets the system's reason.
 CardWriteStatus WriteSetupFile(const QString& drive, const SetupRecord& record, QString* error = nullptr);
+
+// Writes bytes to a file through a temporary file beside it that then replaces it in one
+// rename, so that on any failure an earlier file is left whole and nothing else stays behind.
+CardWriteStatus WriteFileReplacing(const QString& path, const std::uint8_t* data, std::size_t size,
+                                   QString* error = nullptr);

@@ -9,8 +9,72 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabWidget>
+
+void CreateTemplateControls(QWidget* owner, const DlgTemplate& tmpl, const QFont& font, std::map<int, QWidget*>* controls,
+                            std::map<int, QButtonGroup*>* groups)
+{
+    for (const DlgItem& item : tmpl.items) {
+        const QString text = QString::fromUtf8(item.text);
+        QWidget* w = nullptr;
+        switch (item.kind) {
+        case DlgKind::Group: {
+            auto* g = new QGroupBox(text, owner);
+            g->lower();
+            w = g;
+            break;
+        }
+        case DlgKind::Static: w = new QLabel(text, owner); break;
+        case DlgKind::Radio: {
+            auto* r = new QRadioButton(text, owner);
+            if (item.group) {
+                QButtonGroup*& group = (*groups)[item.group];
+                if (!group) group = new QButtonGroup(owner);
+                group->addButton(r);
+            }
+            w = r;
+            break;
+        }
+        case DlgKind::Check: w = new QCheckBox(text, owner); break;
+        case DlgKind::Edit: w = new QLineEdit(text, owner); break;
+        case DlgKind::ReadOnlyEdit: {
+            auto* e = new QLineEdit(text, owner);
+            e->setReadOnly(true);
+            w = e;
+            break;
+        }
+        case DlgKind::Combo: {
+            auto* c = new QComboBox(owner);
+            c->setMaxVisibleItems(12);
+            w = c;
+            break;
+        }
+        case DlgKind::Button: w = new QPushButton(text, owner); break;
+        case DlgKind::Tab: w = new QTabWidget(owner); break;
+        case DlgKind::Trackbar: {
+            auto* s = new QSlider(Qt::Horizontal, owner);
+            s->setTickPosition(QSlider::TicksBelow);
+            w = s;
+            break;
+        }
+        }
+        QRect rect = DialogUnitsToPixels(QRect(item.x, item.y, item.w, item.h), font);
+        // A combo's template height includes its drop-down list; the box itself is one line.
+        if (item.kind == DlgKind::Combo) rect.setHeight(DialogUnitsToPixelsY(14, font));
+        w->setGeometry(rect);
+        w->setFont(font);
+        if (item.hidden) w->hide();
+        if (item.id != IDC_STATIC) {
+            w->setObjectName(QString::number(item.id));
+            (*controls)[item.id] = w;
+        }
+    }
+    // Groups drawn below their contents.
+    for (QGroupBox* g : owner->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) g->lower();
+}
 
 CSetupPage::CSetupPage(const DlgTemplate& tmpl, int language, QWidget* parent)
     : QWidget(parent), m_nLanguage(language), m_tmpl(tmpl)
@@ -31,61 +95,7 @@ void CSetupPage::Create(QWidget* parent)
     resize(DialogUnitsToPixels(QRect(0, 0, m_tmpl.width, m_tmpl.height), font).size());
     setObjectName(QStringLiteral("page%1").arg(m_tmpl.id));
 
-    for (const DlgItem& item : m_tmpl.items) {
-        const QString text = QString::fromUtf8(item.text);
-        QWidget* w = nullptr;
-        switch (item.kind) {
-        case DlgKind::Group: {
-            auto* g = new QGroupBox(text, this);
-            g->lower();
-            w = g;
-            break;
-        }
-        case DlgKind::Static: w = new QLabel(text, this); break;
-        case DlgKind::Radio: {
-            auto* r = new QRadioButton(text, this);
-            if (item.group) {
-                QButtonGroup*& group = m_groups[item.group];
-                if (!group) group = new QButtonGroup(this);
-                group->addButton(r);
-            }
-            w = r;
-            break;
-        }
-        case DlgKind::Check: w = new QCheckBox(text, this); break;
-        case DlgKind::Edit: w = new QLineEdit(text, this); break;
-        case DlgKind::ReadOnlyEdit: {
-            auto* e = new QLineEdit(text, this);
-            e->setReadOnly(true);
-            w = e;
-            break;
-        }
-        case DlgKind::Combo: {
-            auto* c = new QComboBox(this);
-            c->setMaxVisibleItems(12);
-            w = c;
-            break;
-        }
-        case DlgKind::Trackbar: {
-            auto* s = new QSlider(Qt::Horizontal, this);
-            s->setTickPosition(QSlider::TicksBelow);
-            w = s;
-            break;
-        }
-        }
-        QRect rect = DialogUnitsToPixels(QRect(item.x, item.y, item.w, item.h), font);
-        // A combo's template height includes its drop-down list; the box itself is one line.
-        if (item.kind == DlgKind::Combo) rect.setHeight(DialogUnitsToPixelsY(14, font));
-        w->setGeometry(rect);
-        w->setFont(font);
-        if (item.hidden) w->hide();
-        if (item.id != IDC_STATIC) {
-            w->setObjectName(QString::number(item.id));
-            m_controls[item.id] = w;
-        }
-    }
-    // Groups drawn below their contents.
-    for (QGroupBox* g : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) g->lower();
+    CreateTemplateControls(this, m_tmpl, font, &m_controls, &m_groups);
     OnInitDialog();
 }
 

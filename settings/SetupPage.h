@@ -13,7 +13,7 @@ class QButtonGroup;
 class QComboBox;
 class QSlider;
 
-enum class DlgKind { Group, Static, Radio, Check, Edit, ReadOnlyEdit, Combo, Trackbar };
+enum class DlgKind { Group, Static, Radio, Check, Edit, ReadOnlyEdit, Combo, Trackbar, Button, Tab };
 
 // One control of a template: kind, id (-1 for unnamed statics), caption, position and size in
 // dialog units, radio group (0 none) and whether the template hides it.
@@ -33,6 +33,11 @@ struct DlgTemplate {
 };
 
 inline constexpr int IDC_STATIC = -1;
+
+// Builds the controls of a template on owner in the given font: each named control goes into
+// *controls under its id, each radio into the button group of its group number.
+void CreateTemplateControls(QWidget* owner, const DlgTemplate& tmpl, const QFont& font, std::map<int, QWidget*>* controls,
+                            std::map<int, QButtonGroup*>* groups);
 
 class CSetupPage : public QWidget {
     Q_OBJECT

@@ -11,3 +11,12 @@ if(TARGET settings)
   viewer_test(settings_command_test SOURCES settings/SetupCommandTest.cpp settings/CardFixture.h settings/GuiSupport.h
     LIBS settings Qt6::Test)
 endif()
+# Format, download, the drive picker and the older preferences dialog.
+if(TARGET settings)
+  viewer_test(settings_format_test SOURCES settings/FormatTest.cpp settings/CardFixture.h settings/GuiSupport.h
+    LIBS settings Qt6::Test)
+  viewer_test(settings_download_test SOURCES settings/DownloadTest.cpp settings/CardFixture.h settings/GuiSupport.h
+    LIBS settings Qt6::Test)
+  viewer_test(settings_dialogs_test SOURCES settings/OlderDialogsTest.cpp settings/CardFixture.h settings/GuiSupport.h
+    LIBS settings Qt6::Test)
+endif()

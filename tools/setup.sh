@@ -10,7 +10,7 @@ PACKAGES=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
-  dosfstools
+  dosfstools xdg-utils
   fonts-liberation fonts-noto-cjk
   libjs-leaflet
   xvfb xauth imagemagick x11-utils xdotool

@@ -5,6 +5,7 @@
 
 #include "app/CardGlobals.h"
 #include "platform/DriveMonitor.h"
+#include "settings/SelectDriveDlg.h"
 #include "settings/SetupCommand.h"
 #include "settings/SetupRecord.h"
 #include "views/RecordingTable.h"
@@ -228,8 +229,12 @@ TEST_F(Card, FolderButtonsListOneFolderOfTheCard)
     Touch(card + "/Normal/20170812_100000_NI.mp4");
     Start();
     g_strCardDrive.clear();
-    dlg->OnBnClickedFolderNormal();  // no card opened yet: nothing to list
+    // No card opened yet and no drive to pick: the picker cancels itself and nothing is listed.
+    const auto previous = CSelectDriveDlg::SetDriveSource([] { return std::vector<LogicalDrive>(); });
+    dlg->OnBnClickedFolderNormal();
+    CSelectDriveDlg::SetDriveSource(previous);
     EXPECT_EQ(Master()->topLevelItemCount(), 0);
+    EXPECT_TRUE(g_strCardDrive.isEmpty());
 
     g_strCardDrive = "E:\\";
     dlg->OnBnClickedFolderNormal();

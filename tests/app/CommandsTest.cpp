@@ -8,6 +8,8 @@
 #include "platform/WaveOut.h"
 #include "repair/Recovery.h"
 #include "views/GSensorDlg.h"
+#include "app/CardGlobals.h"
+#include "settings/SetupDlg.h"
 
 #include <QImage>
 
@@ -188,6 +190,43 @@ TEST_F(Commands, WindowsAreMadeOnceAndShownAgain)
     dlg->OnBnClickedSetupPanel();
     EXPECT_EQ(setupMade, 1);
     EXPECT_TRUE(dlg->m_pSetupDlg->isVisible());
+}
+
+TEST_F(Commands, CardCommandsAreWiredToTheirButtons)
+{
+    Start();
+    dlg->m_nLanguage = 1;
+    const auto press = [&](int id) { qobject_cast<QAbstractButton*>(dlg->GetDlgItem(id))->click(); };
+    press(IDC_BTN_FORMAT);  // no card
+    press(IDC_BTN_DOWN);    // nothing listed
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "There is no device SD card.");
+    EXPECT_EQ(boxes[1].text, "File is not selected.");
+
+    // DOWN copies the row at the selection mark and opens the file again when next played.
+    const QString dir = FreshDir("down");
+    const QString source = dir + "/20170811_123456_NI.mp4";
+    QFile f(source);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("recording");
+    f.close();
+    CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:56", "Event", source);
+    CListDlg::AppendRow(Master(), "2017-08-11", "12:34:56", "Event", source);
+    dlg->m_pListDlg->SetSelectionMark(0);
+    const QString target = FreshDir("down_target");
+    onFileDialog = [&](const FileDialogRequest&) { return QStringList{target}; };
+    dlg->m_bReopen = 0;
+    press(IDC_BTN_DOWN);
+    EXPECT_TRUE(QFile::exists(target + "/20170811_123456_NI.mp4"));
+    EXPECT_EQ(dlg->m_bReopen, 1);
+
+    // The preferences window is the older preferences dialog, writing to the opened card's root.
+    g_bCardOpened = 1;
+    g_strCardDrive = "E:\\";
+    dlg->OnBnClickedSetupPanel();
+    EXPECT_NE(qobject_cast<CSetupDlg*>(dlg->m_pSetupDlg), nullptr);
+    EXPECT_EQ(g_szSetupDrive, "E:\\");
+    g_strCardDrive.clear();
 }
 
 TEST_F(Commands, ThumbnailPages)
