@@ -149,8 +149,6 @@ void CSamplePlayerDlg::LoadLanguageFromCard(int request) { ::LoadLanguageFromCar
 
 void CSamplePlayerDlg::LoadSpeedUnitFromCard(int request) { ::LoadSpeedUnitFromCard(request); }
 
-void CSamplePlayerDlg::SetupToolTips() {}
-
 void CSamplePlayerDlg::InitMapBrowsers()
 {
     ::InitMapBrowsers(Item<CMapView>(IDC_MAP_VIEW), Item<CWebBrowser2>(IDC_BROWSER));

@@ -7,6 +7,7 @@
 #include "controls/SkinButton.h"
 #include "platform/WaveOut.h"
 #include "views/ListDlg.h"
+#include "views/PreviewLayer.h"
 #include "views/MapGlobals.h"
 #include "views/MapView.h"
 #include "views/RearViewDlg.h"
@@ -76,6 +77,7 @@ void CSamplePlayerDlg::OnBnClickedMinimize() { showMinimized(); }
 void CSamplePlayerDlg::OnBnClickedPlay()
 {
     g_bThumbnailPaging = 0;
+    m_pPreview->Clear();  // still frames give way to the video
     const PlayerState state = m_player.GetState();
     Item<CBitSlider>(IDC_SLIDER_VOLUME)->setValue(m_nVolume);
     m_player.SetVolume(m_nVolume);

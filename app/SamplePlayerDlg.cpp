@@ -196,6 +196,7 @@ void CSamplePlayerDlg::ConnectCommands()
         connect(slider, &CBitSlider::Scroll, this, [this, slider](int code, int pos) { OnHScroll(code, pos, slider); });
     }
     ConnectCardCommands();
+    ConnectSmallCommands();
 }
 
 bool CSamplePlayerDlg::OnInitDialog()

@@ -18,6 +18,8 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 
 class CBitmapButton;
 class CSkinButton;
@@ -26,6 +28,9 @@ class CZoomDlg;
 class CRearViewDlg;
 class CListDlg;
 class QLabel;
+class CToolTipCtrl;
+class CPreviewLayer;
+class FrameGrabber;
 
 // Screen, pane and map states.
 inline constexpr int kScreenNormal = 1;
@@ -45,6 +50,8 @@ extern int g_bThumbnailPaging;
 extern int g_nThumbnailOffset;
 extern int g_nThumbnailPage;
 extern QRect g_rcFullScreen;
+extern QString g_strClickedFile;  // the recording last clicked in the hidden list, for the frame strip
+extern int g_bFrameStripPending;  // 1 after that click, 0 once the strip is drawn
 
 class CSamplePlayerDlg : public QDialog {
     Q_OBJECT
@@ -196,6 +203,24 @@ public:
     bool m_bWindowDragging = false;  // the window follows the mouse
     // --- end card ---
 
+    // --- still-frame previews and the small commands ---
+    int OnNMRDblclkFileList(int row);
+    int OnNMClickFileList(int row);
+    void ShowFolderThumbnails();
+    void ShowFileFrameStrip();
+    void OnBnClickedPrint();
+    void OnBnClickedInfo();
+    void OnBnClickedGraph();
+    void OnBnClickedPlaySpeed();
+    void OnBnClickedList();
+    // Runs the graph window modally and answers how it ended; GRAPH without it ends as cancelled.
+    std::function<int()> runGraphDlg;
+    CToolTipCtrl* m_pToolTip = nullptr;
+    CPreviewLayer* m_pPreview = nullptr;  // the still frames, above the video region
+    int m_nTileX = 23;
+    int m_nTileY = 100;
+    // --- end previews ---
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
@@ -253,4 +278,13 @@ private:
     void mouseReleaseEvent(QMouseEvent* event) override;
     QPoint m_ptDragOffset;  // press point relative to the window's top left
     // --- end card ---
+
+    // --- still-frame previews and the small commands ---
+    void ConnectSmallCommands();
+    void ConnectButtons(std::initializer_list<std::pair<int, void (CSamplePlayerDlg::*)()>> commands);
+    bool DrawFramePicture(FrameGrabber& grabber, int stream, double seconds, QRect target, QSize copy = QSize());
+    void DrawThumbnailBackground();
+    void ReselectListAndFocus();
+    int m_nToolTipLanguage = -1;  // the language the tool tips were last added for
+    // --- end previews ---
 };

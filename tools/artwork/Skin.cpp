@@ -315,6 +315,18 @@ void Emblems(const Save& save)
         save(478, img);
     }
     {
+        // The ground of the thumbnail pages and the frame strip: two rows of five tile places
+        // (126 x 174) on the panel colour.
+        QImage img = NewImage(633, 350, kBase);
+        QPainter p(&img);
+        p.setPen(QPen(kPanelEdge, 1));
+        p.setBrush(kPanel);
+        for (int row = 0; row < 2; ++row)
+            for (int col = 0; col < 5; ++col)
+                p.drawRect(QRect(col * 126 + 3, row * 174 + 3, 119, 167));
+        save(319, img);
+    }
+    {
         QImage img = NewImage(32, 32, Qt::transparent);
         QPainter p(&img);
         p.setRenderHint(QPainter::Antialiasing);
