@@ -138,8 +138,7 @@ void CSamplePlayerDlg::OnBnClickedGraph()
 {
     QTreeWidget* list = m_pListDlg ? m_pListDlg->GetVisibleList() : nullptr;
     if (ListRowCount() > 0) {
-        const int result = runGraphDlg ? runGraphDlg() : IDCANCEL;
-        if (result == IDCANCEL && list) list->setFocus();
+        if (m_graphDlg.DoModal() == QDialog::Rejected && list) list->setFocus();  // closed with cancel
     } else {
         const QString text = ByLanguage(m_nLanguage, "선택된 파일이 없습니다.", "File is not selected.",
                                         "ファイルが選択されていません。");

@@ -213,8 +213,6 @@ public:
     void OnBnClickedGraph();
     void OnBnClickedPlaySpeed();
     void OnBnClickedList();
-    // Runs the graph window modally and answers how it ended; GRAPH without it ends as cancelled.
-    std::function<int()> runGraphDlg;
     CToolTipCtrl* m_pToolTip = nullptr;
     CPreviewLayer* m_pPreview = nullptr;  // the still frames, above the video region
     int m_nTileX = 23;

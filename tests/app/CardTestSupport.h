@@ -48,12 +48,13 @@ inline void WriteFile(const QString& path, const QByteArray& bytes)
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
-// A generator recording at 320 x 240 (2 s unless told), made once per test run and copied
-// where wanted.
+// A generator recording at 320 x 240 (2 s unless told; gop: key frame interval in frames, 0 one
+// a second), made once per test run and copied where wanted.
 inline QString Recording(const QString& path, int tracks = 1, recgen::Container container = recgen::Container::Mp4,
-                         int durationMs = 2000)
+                         int durationMs = 2000, int gop = 0)
 {
-    const QString key = QString("%1/rec_%2_%3_%4.bin").arg(Scratch()).arg(tracks).arg(int(container)).arg(durationMs);
+    const QString key =
+        QString("%1/rec_%2_%3_%4_%5.bin").arg(Scratch()).arg(tracks).arg(int(container)).arg(durationMs).arg(gop);
     if (!QFile::exists(key)) {
         recgen::RecordingSpec spec;
         spec.durationMs = durationMs;
@@ -61,6 +62,7 @@ inline QString Recording(const QString& path, int tracks = 1, recgen::Container 
         spec.rearWidth = 160;
         spec.rearHeight = 120;
         spec.container = container;
+        spec.gop = gop;
         std::string error;
         const QString tmp = key + (container == recgen::Container::Avi ? ".avi" : ".mp4");
         EXPECT_TRUE(recgen::WriteRecording(tmp.toStdString(), spec, nullptr, &error)) << error;

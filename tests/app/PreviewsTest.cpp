@@ -16,22 +16,11 @@ namespace {
 
 enum class Kind { One, Two, Short, Bad, Folder };
 
-// A recording of the generator at 10 frames a second with a key frame every 4 s, so a grab
-// at 15 s decodes 30 frames on from the key frame at 12 s.
-QString Source(const QString& name, int tracks, int durationMs)
+// Recordings of the generator at 10 frames a second with a key frame every 4 s, so a grab at
+// 15 s decodes 30 frames on from the key frame at 12 s.
+QString Source(const QString& path, int tracks, int durationMs)
 {
-    const QString path = Scratch() + "/src_" + name + ".mp4";
-    if (!QFile::exists(path)) {
-        recgen::RecordingSpec spec;
-        spec.durationMs = durationMs;
-        spec.videoTracks = tracks;
-        spec.rearWidth = 160;
-        spec.rearHeight = 120;
-        spec.gop = 40;
-        std::string error;
-        EXPECT_TRUE(recgen::WriteRecording(path.toStdString(), spec, nullptr, &error)) << error;
-    }
-    return path;
+    return Recording(path, tracks, recgen::Container::Mp4, durationMs, 40);
 }
 
 // The frame number in a region of the window's picture, read after scaling the region back to
@@ -70,9 +59,9 @@ protected:
             kinds.push_back(k);
             const QString path = dir + QString("/e%1.mp4").arg(i, 2, 10, QChar('0'));
             switch (k) {
-            case Kind::One: QFile::copy(Source("one", 1, 16000), path); break;
-            case Kind::Two: QFile::copy(Source("two", 2, 16000), path); break;
-            case Kind::Short: QFile::copy(Source("short", 1, 2000), path); break;
+            case Kind::One: Source(path, 1, 16000); break;
+            case Kind::Two: Source(path, 2, 16000); break;
+            case Kind::Short: Source(path, 1, 2000); break;
             case Kind::Folder: QDir().mkpath(path); break;
             case Kind::Bad: {
                 // Noise, the first half of a recording, and a text file named like a recording.
@@ -80,7 +69,7 @@ protected:
                 if (i == 4) {
                     for (int b = 0; b < 4000; ++b) bytes.append(char(b * 37 % 253));
                 } else if (i == 13) {
-                    QFile f(Source("one", 1, 16000));
+                    QFile f(Source(Scratch() + "/whole.mp4", 1, 16000));
                     f.open(QIODevice::ReadOnly);
                     bytes = f.read(f.size() / 2);
                 } else {
@@ -214,8 +203,7 @@ TEST_F(Previews, FrameStripOfTheClickedRecording)
     Start();
     g_strCurrentFolder = "E:\\Thumbs";
     const QString longOne = card + "/Thumbs/long.mp4";
-    QDir().mkpath(card + "/Thumbs");
-    QFile::copy(Source("long", 1, 62000), longOne);
+    Source(longOne, 1, 62000);
 
     // No click yet: nothing is drawn.
     dlg->ShowFileFrameStrip();
@@ -248,7 +236,7 @@ TEST_F(Previews, FrameStripOfTheClickedRecording)
 TEST_F(Previews, FrameStripNeedsACurrentFolder)
 {
     Start();
-    CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:56", "Event", Source("one", 1, 16000));
+    CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:56", "Event", Source(Scratch() + "/one.mp4", 1, 16000));
     dlg->OnNMClickFileList(0);
     dlg->ShowFileFrameStrip();
     EXPECT_FALSE(dlg->m_pPreview->isVisible());
@@ -258,7 +246,7 @@ TEST_F(Previews, FrameStripNeedsACurrentFolder)
 TEST_F(Previews, SinglePreviewOfARow)
 {
     Start();
-    CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:56", "Event", Source("one", 1, 16000));
+    CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:56", "Event", Source(Scratch() + "/one.mp4", 1, 16000));
     CListDlg::AppendRow(Visible(), "2017-08-11", "12:35:56", "Event", card + "/missing.mp4");
     EXPECT_EQ(dlg->OnNMRDblclkFileList(1), 0);
     EXPECT_FALSE(dlg->m_pPreview->isVisible());  // nothing to show for a file that is not there
