@@ -15,6 +15,7 @@ PACKAGES=(
   libjs-leaflet
   xvfb xauth imagemagick x11-utils xdotool
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  poppler-utils
 )
 
 missing=()
