@@ -20,8 +20,13 @@ void CSamplePlayerDlg::InitDashboard()
     // not only inside a paint event: they draw on this layer, which keeps what they drew.
     m_dashLayer = QImage(1020, 720, QImage::Format_ARGB32_Premultiplied);
     m_dashLayer.fill(Qt::transparent);
-    // The panel's surface lies over its button; clicks go through to the button.
-    GetDlgItem(IDC_STATIC_SMART)->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The panel's surface lies over its button; clicks go through to the button. It always
+    // shows a whole picture (the button's first one until the panel is drawn), so it repaints
+    // without the window beneath.
+    auto* panel = Item<QLabel>(IDC_STATIC_SMART);
+    panel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    panel->setAttribute(Qt::WA_OpaquePaintEvent);
+    panel->setPixmap(QPixmap::fromImage(PainterBitmap(m_nSmartPicture)));
 
     const std::pair<int, void (CSamplePlayerDlg::*)()> commands[] = {
         {IDC_BTN_ZOOM_IN, &CSamplePlayerDlg::OnBnClickedZoomIn},
@@ -37,6 +42,17 @@ void CSamplePlayerDlg::InitDashboard()
 
 void CSamplePlayerDlg::RunDashboardPainters() { PaintDashboard(true); }
 
+namespace {
+const QRect kDashboardRects[] = {kGraphStripRect, kGraphLabelRect, kInfoTextRect, kSpeedometerRect};
+}  // namespace
+
+bool CSamplePlayerDlg::IsDashboardRegion(const QRegion& region) const
+{
+    QRegion dashboard;
+    for (const QRect& r : kDashboardRects) dashboard += r;
+    return g_nLayoutMode == 0 && region.subtracted(dashboard).isEmpty();
+}
+
 // The three painters in their order; show: the painted rectangles are repainted on screen.
 void CSamplePlayerDlg::PaintDashboard(bool show)
 {
@@ -46,7 +62,7 @@ void CSamplePlayerDlg::PaintDashboard(bool show)
     DrawSpeedometer(&p);
     p.end();
     if (!show || g_nLayoutMode != 0) return;
-    for (const QRect& r : {kGraphStripRect, kGraphLabelRect, kInfoTextRect, kSpeedometerRect}) update(r);
+    for (const QRect& r : kDashboardRects) update(r);
 }
 
 void CSamplePlayerDlg::UpdateGSensorCursor(std::int64_t positionMs)
@@ -60,13 +76,19 @@ void CSamplePlayerDlg::DrawSmartPanel()
     const int row = ProportionalGRow(g_nPlayPositionMs, g_nDurationMs, g_nGRecordCount);
     const SpeedAssistRecord record = row >= 0 ? g_aSpeedAssist[row] : SpeedAssistRecord{};
     // A lane combination without a picture keeps the last one.
-    if (const int picture = SmartPanelPicture(record)) {
+    // The button already holds the images of the picture it was last given.
+    if (const int picture = SmartPanelPicture(record); picture != 0 && picture != m_nSmartPicture) {
         m_nSmartPicture = picture;
         Item<CBitmapButton>(IDC_BTN_SMART)->LoadBitmaps(picture, picture, picture, 0);
     }
+    // The surface keeps what was drawn on it: the same picture and speed need no drawing.
+    const int speed = record.words[SpeedAssistRecord::kSpeed];
+    const std::array<int, 3> shown{m_nSmartPicture, speed, g_nSpeedUnit};
+    if (shown == m_smartPanelShown) return;
+    m_smartPanelShown = shown;
     QImage surface(kSmartPanelSize, QImage::Format_RGB32);
     QPainter p(&surface);
-    DrawSmartPanelSurface(&p, m_nSmartPicture, record.words[SpeedAssistRecord::kSpeed], g_nSpeedUnit);
+    DrawSmartPanelSurface(&p, m_nSmartPicture, speed, g_nSpeedUnit);
     p.end();
     Item<QLabel>(IDC_STATIC_SMART)->setPixmap(QPixmap::fromImage(surface));
 }

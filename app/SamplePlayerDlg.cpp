@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTreeWidget>
 #include <clocale>
@@ -330,18 +331,23 @@ void CSamplePlayerDlg::CreateChildViews()
     s1112->setValue(0);
 }
 
-void CSamplePlayerDlg::paintEvent(QPaintEvent*)
+void CSamplePlayerDlg::paintEvent(QPaintEvent* event)
 {
+    // A repaint of the dashboard's own rectangles only shows the layer the painters drew on;
+    // any other paint is the window's whole paint.
+    const bool dashboardOnly = IsDashboardRegion(event->region());
     // While playing, the painters bring the dashboard layer up to date before it is shown.
-    const bool painting = !isMinimized() && m_player.GetState() == kStateRunning;
-    if (painting) PaintDashboard(false);
+    if (!dashboardOnly && !isMinimized() && m_player.GetState() == kStateRunning) PaintDashboard(false);
     // The background is the skin, black where the client is larger than it; the dashboard
     // layer over it.
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
-    if (!m_bmpSkin.isNull()) p.drawImage(QPoint(0, 0), m_bmpSkin);
-    if (g_nLayoutMode == 0) p.drawImage(QPoint(0, 0), m_dashLayer);
+    for (const QRect& r : event->region()) {
+        p.fillRect(r, Qt::black);
+        if (!m_bmpSkin.isNull()) p.drawImage(r.topLeft(), m_bmpSkin, r);
+        if (g_nLayoutMode == 0) p.drawImage(r.topLeft(), m_dashLayer, r);
+    }
     p.end();
+    if (dashboardOnly) return;
     if (isMinimized()) {
         SetVisible(1158, g_bThumbnailMode == 1);
         SetVisible(1157, g_bThumbnailMode == 1);

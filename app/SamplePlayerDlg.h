@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -244,6 +245,7 @@ private:
     void RunDashboardPainters();
     void InitDashboard();
     void PaintDashboard(bool show);
+    bool IsDashboardRegion(const QRegion& region) const;
     void UpdateGSensorCursor(std::int64_t positionMs);
     void ZoomLargePane(short delta);
     void LayOutForScreenMode();
@@ -265,6 +267,7 @@ private:
     int m_nTimerQtId = 0;
     QImage m_dashLayer;          // the painters draw here at any time; the paint event shows it
     int m_nSmartPicture = 448;   // the assistance panel's last picture
+    std::array<int, 3> m_smartPanelShown{};  // picture, speed and unit the panel shows (none yet)
 
     // --- card, files and commands ---
     void ConnectCardCommands();

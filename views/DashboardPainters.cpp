@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 const QImage& PainterBitmap(int id)
@@ -55,6 +56,14 @@ void PlotLine(QPainter* p, int x1, int y1, int x2, int y2)
     const std::int64_t dx = std::abs(std::int64_t(x2) - x1), dy = -std::abs(std::int64_t(y2) - y1);
     if (std::max(dx, -dy) > 65536) {
         p->drawLine(x1, y1, x2, y2);  // far outside anything drawn on; no need to be exact
+        return;
+    }
+    if (dx == 0 || dy == 0) {
+        // Straight across or down: the same pixels as a rectangle one pixel thick.
+        // The end pixel is left out: the last one in the direction of drawing.
+        const int left = x1 < x2 ? x1 : x2 + (x1 != x2), right = x1 < x2 ? x2 - 1 : x1;
+        const int top = y1 < y2 ? y1 : y2 + (y1 != y2), bottom = y1 < y2 ? y2 - 1 : y1;
+        p->fillRect(QRect(QPoint(left, top), QPoint(right, bottom)), p->pen().color());
         return;
     }
     const int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
@@ -192,6 +201,12 @@ void DrawLineEx(QPainter* pDC, int x1, int y1, int x2, int y2, int width, COLORR
 
 QFont PainterFont(const QString& face, int height, int width, int weight)
 {
+    // Measuring a face is slow and the painters ask for the same few fonts five times a second.
+    static QHash<QString, QFont> made;
+    const QString key = QStringLiteral("%1/%2/%3/%4").arg(face).arg(height).arg(width).arg(weight);
+    auto found = made.constFind(key);
+    if (found != made.constEnd()) return *found;
+
     const bool bold = face.endsWith(QLatin1String(" Bold"), Qt::CaseInsensitive);
     QString family = bold ? face.chopped(5) : face;
     if (family.compare(QLatin1String("Arial"), Qt::CaseInsensitive) == 0) family = QStringLiteral("Liberation Sans");
@@ -199,19 +214,15 @@ QFont PainterFont(const QString& face, int height, int width, int weight)
     font.setStyleHint(QFont::SansSerif);
     if (bold || weight >= 700) font.setWeight(QFont::Bold);
     // The height asked for is the character cell (ascent and descent); Qt sizes the em.
-    static QHash<QString, double> cellPerEm;
-    const QString key = family + (bold ? QStringLiteral("/b") : QString());
-    auto it = cellPerEm.find(key);
-    if (it == cellPerEm.end()) {
-        QFont probe = font;
-        probe.setPixelSize(100);
-        it = cellPerEm.insert(key, QFontMetricsF(probe).height() / 100.0);
-    }
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(height / *it))));
+    QFont probe = font;
+    probe.setPixelSize(100);
+    const double cellPerEm = QFontMetricsF(probe).height() / 100.0;
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(height / cellPerEm))));
     if (width > 0) {
         const double average = QFontMetricsF(font).averageCharWidth();
         if (average > 0) font.setStretch(std::clamp(static_cast<int>(std::lround(100.0 * width / average)), 1, 4000));
     }
+    made.insert(key, font);
     return font;
 }
 
@@ -235,13 +246,21 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
     if (g_nLayoutMode != 0) return;
     // The strip is composed off screen and shown in one copy, so no curve appears half drawn.
     // Only the part that is shown is composed: (216, 556) to (648, 641) of the strip's plane.
-    static QImage strip(kGraphStripRect.size(), QImage::Format_RGB32);
-    strip.fill(ToQColor(kStripBack));
-    {
-        QPainter p(&strip);
+    // The ground and the grid are the same at every call: drawn once, copied after.
+    static const QImage grid = [] {
+        QImage img(kGraphStripRect.size(), QImage::Format_RGB32);
+        img.fill(ToQColor(kStripBack));
+        QPainter p(&img);
         p.translate(-216, -556);
         DrawLine(&p, 0, 640, 668, 640, kGraphGridColour);
         for (int y : {560, 580, 600, 620, 640}) DrawLine(&p, 0, y, 668, y, kGraphGridColour);
+        return img;
+    }();
+    static QImage strip(kGraphStripRect.size(), QImage::Format_RGB32);
+    std::memcpy(strip.bits(), grid.constBits(), static_cast<std::size_t>(grid.sizeInBytes()));
+    {
+        QPainter p(&strip);
+        p.translate(-216, -556);
         const bool hasFixes = !textData.m_aGPSData.empty();
         DrawStripCurves(&p, hasFixes);
         if (g_nGraphMode != 2 || hasFixes) {

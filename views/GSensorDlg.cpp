@@ -5,6 +5,7 @@
 #include "platform/Resources.h"
 #include "views/DashboardPainters.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPolygon>
 #include <QScreen>
@@ -37,9 +38,11 @@ const QImage& Background()
     return image;
 }
 
+// Keyed once: nothing drawn on the plot is in the key colour (the first curve is 0x00FE00 for
+// that reason), so what is see-through stays as the bitmap has it.
 const QImage& PlotBitmap()
 {
-    static const QImage image = LoadBitmapResource(kPlotId).convertToFormat(QImage::Format_ARGB32);
+    static const QImage image = Keyed(LoadBitmapResource(kPlotId));
     return image;
 }
 
@@ -74,10 +77,11 @@ void CGSensorDlg::UpdateGSensorCursor(std::uint32_t nPositionMs)
     update(QRect(kPlotX, kPlotY, PlotBitmap().width(), PlotBitmap().height()));
 }
 
-void CGSensorDlg::paintEvent(QPaintEvent*)
+void CGSensorDlg::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
-    p.drawImage(QPoint(0, 0), Background());
+    const QRect r = event->rect();
+    p.drawImage(r.topLeft(), Background(), r);
     DrawGSensorGraph(&p, m_nCursorMs);
 }
 
@@ -94,7 +98,7 @@ void CGSensorDlg::DrawGSensorGraph(QPainter* pDC, std::uint32_t nPositionMs)
             DrawLineEx(&mem, x, 0, x, 160, 1, kCursorColour);
         }
     }
-    pDC->drawImage(QPoint(kPlotX, kPlotY), Keyed(m_bmpPlot));
+    pDC->drawImage(QPoint(kPlotX, kPlotY), m_bmpPlot);
 }
 
 void CGSensorDlg::DrawGSensorCurves(QPainter* pDC)
