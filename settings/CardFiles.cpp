@@ -44,20 +44,6 @@ CardWriteStatus StatusFromErrno(int err)
     }
 }
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 QString CardFilePath(const QString& drive, const QString& name, bool inSetupFolder)
@@ -92,6 +78,21 @@ CardReadStatus ReadFactoryFile(const QString& drive, std::size_t minBytes, Devic
     *record = FactoryRecordFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                      static_cast<std::size_t>(bytes.size()));
     return static_cast<std::size_t>(bytes.size()) < minBytes ? CardReadStatus::Short : CardReadStatus::Ok;
+}
+
+bool WriteAll(int fd, const void* bytes, std::size_t size)
+{
+    const auto* data = static_cast<const char*>(bytes);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 CardWriteStatus WriteFileReplacing(const QString& path, const std::uint8_t* data, std::size_t size, QString* error)

@@ -51,3 +51,6 @@ CardWriteStatus WriteSetupFile(const QString& drive, const SetupRecord& record, 
 // rename, so that on any failure an earlier file is left whole and nothing else stays behind.
 CardWriteStatus WriteFileReplacing(const QString& path, const std::uint8_t* data, std::size_t size,
                                    QString* error = nullptr);
+
+// Writes every byte to a descriptor, again after interruptions; false on an error (errno says).
+bool WriteAll(int fd, const void* data, std::size_t size);

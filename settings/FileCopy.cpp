@@ -1,5 +1,7 @@
 #include "settings/FileCopy.h"
 
+#include "settings/CardFiles.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -53,20 +55,6 @@ mode_t CurrentUmask()
         for (const QByteArray& line : status.readAll().split('\n'))
             if (line.startsWith("Umask:")) return static_cast<mode_t>(line.mid(6).trimmed().toUInt(nullptr, 8));
     return 022;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // One chunk from in to out: the kernel copies it when it can (no trip through our memory,
