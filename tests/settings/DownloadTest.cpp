@@ -14,7 +14,7 @@ namespace {
 QByteArray Pattern(int bytes)
 {
     QByteArray b(bytes, '\0');
-    for (int i = 0; i < bytes; ++i) b[i] = static_cast<char>((i * 131 + i / 4099) & 0xFF);
+    for (int i = 0; i < bytes; ++i) b[i] = static_cast<char>((static_cast<unsigned>(i) * 131u + static_cast<unsigned>(i) / 4099u) & 0xFFu);
     return b;
 }
 
