@@ -96,11 +96,22 @@ TEST_F(Dashboard, PaintersFollowPlaybackAndTheLayerStays)
     // Paused, a repaint of the whole window shows the same drawing again.
     dlg->OnBnClickedPlay();
     ASSERT_EQ(dlg->m_player.GetState(), kStatePaused);
-    QCoreApplication::processEvents();
     // (The info text's rectangle is compared left of the map, whose page may move meanwhile.)
     const QRect areas[] = {kGraphStripRect, kSpeedometerRect, QRect(500, 465, 170, 95)};
-    std::vector<QImage> before;
-    for (const QRect& r : areas) before.push_back(dlg->grab(r).toImage());
+    const auto grabAreas = [&] {
+        std::vector<QImage> shots;
+        for (const QRect& r : areas) shots.push_back(dlg->grab(r).toImage());
+        return shots;
+    };
+    // The pipeline may still report a later position while the pause settles, and the next
+    // update draws it: wait past one update period until the drawing holds still.
+    std::vector<QImage> before = grabAreas();
+    for (int tries = 0; tries < 20; ++tries) {
+        QTest::qWait(250);
+        std::vector<QImage> now = grabAreas();
+        if (now == before) break;
+        before = std::move(now);
+    }
     dlg->update();
     QCoreApplication::processEvents();
     for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(dlg->grab(areas[i]).toImage(), before[i]) << i;
