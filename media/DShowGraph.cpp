@@ -1,10 +1,12 @@
 #include "media/DShowGraph.h"
 
 #include "media/FrameRelay.h"
+#include "media/FrameScaler.h"
 #include "media/HVStreamParseFilter.h"
 #include "platform/WaveOut.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/base/gstbasetransform.h>
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
@@ -54,26 +56,51 @@ std::string FactoryName(GstElement* e)
     return f ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(f)) : "";
 }
 
-// Copies a BGRx sample into a picture, with its stream time.
+// The sample's buffer mapped for as long as a picture made from it is held.
+struct MappedSample {
+    GstSample* sample = nullptr;
+    GstVideoFrame frame;
+    ~MappedSample()
+    {
+        gst_video_frame_unmap(&frame);
+        gst_sample_unref(sample);
+    }
+};
+
+// A picture over the decoder's own planes, with its stream time; takes the sample. No byte
+// of the picture is copied: the buffer stays mapped until the last holder lets go.
 std::shared_ptr<VideoFrame> FrameFromSample(GstSample* sample)
 {
     GstCaps* caps = gst_sample_get_caps(sample);
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstVideoInfo info;
-    if (!caps || !buffer || !gst_video_info_from_caps(&info, caps)) return nullptr;
-    GstVideoFrame vf;
-    if (!gst_video_frame_map(&vf, &info, buffer, GST_MAP_READ)) return nullptr;
+    if (!caps || !buffer || !gst_video_info_from_caps(&info, caps)) {
+        gst_sample_unref(sample);
+        return nullptr;
+    }
+    const GstVideoFormat format = GST_VIDEO_INFO_FORMAT(&info);
+    GstVideoFrame mapped;
+    if ((format != GST_VIDEO_FORMAT_I420 && format != GST_VIDEO_FORMAT_NV12) ||
+        !gst_video_frame_map(&mapped, &info, buffer, GST_MAP_READ)) {
+        gst_sample_unref(sample);
+        return nullptr;
+    }
+    auto held = std::make_shared<MappedSample>();
+    held->sample = sample;
+    held->frame = mapped;
     auto frame = std::make_shared<VideoFrame>();
-    frame->width = GST_VIDEO_FRAME_WIDTH(&vf);
-    frame->height = GST_VIDEO_FRAME_HEIGHT(&vf);
-    frame->stride = frame->width * 4;
-    frame->pixels.resize(static_cast<std::size_t>(frame->stride) * static_cast<std::size_t>(frame->height));
-    const auto* src = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&vf, 0));
-    const int srcStride = GST_VIDEO_FRAME_PLANE_STRIDE(&vf, 0);
-    for (int y = 0; y < frame->height; ++y)
-        std::memcpy(frame->pixels.data() + static_cast<std::size_t>(y) * frame->stride,
-                    src + static_cast<std::ptrdiff_t>(y) * srcStride, static_cast<std::size_t>(frame->stride));
-    gst_video_frame_unmap(&vf);
+    frame->width = GST_VIDEO_FRAME_WIDTH(&held->frame);
+    frame->height = GST_VIDEO_FRAME_HEIGHT(&held->frame);
+    VideoPlanes& p = frame->planes;
+    p.layout = format == GST_VIDEO_FORMAT_NV12 ? PlaneLayout::NV12 : PlaneLayout::I420;
+    for (guint i = 0; i < GST_VIDEO_FRAME_N_PLANES(&held->frame) && i < 3; ++i) {
+        p.data[i] = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&held->frame, i));
+        p.stride[i] = GST_VIDEO_FRAME_PLANE_STRIDE(&held->frame, i);
+    }
+    p.bt709 = info.colorimetry.matrix == GST_VIDEO_COLOR_MATRIX_BT709;
+    p.fullRange = info.colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255;
+    p.keep = held;
+    FrameScaler::ConvertOnFirstRead(*frame);
 
     const GstSegment* segment = gst_sample_get_segment(sample);
     const GstClockTime pts = GST_BUFFER_PTS(buffer);
@@ -84,6 +111,25 @@ std::shared_ptr<VideoFrame> FrameFromSample(GstSample* sample)
         else if (sign < 0) frame->positionMs = 0;
     }
     return frame;
+}
+
+// The renderer's answer to the decoder's allocation query: strided planes are fine (video
+// meta), and the decoder's pool has no upper bound, so pictures the windows still hold
+// never keep the decoder waiting for a free buffer.
+GstPadProbeReturn AnswerAllocation(GstPad*, GstPadProbeInfo* info, gpointer)
+{
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (!query || GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) return GST_PAD_PROBE_OK;
+    GstCaps* caps = nullptr;
+    gboolean needPool = FALSE;
+    gst_query_parse_allocation(query, &caps, &needPool);
+    GstVideoInfo vi;
+    if (!caps || !gst_video_info_from_caps(&vi, caps)) return GST_PAD_PROBE_OK;
+    gst_query_add_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
+    // The relay's picture, the window's, and one being decoded into, at the least.
+    constexpr guint kHeldPictures = 4;
+    gst_query_add_allocation_pool(query, nullptr, static_cast<guint>(GST_VIDEO_INFO_SIZE(&vi)), kHeldPictures, 0);
+    return GST_PAD_PROBE_HANDLED;
 }
 
 GstElement* MakeAudioRenderer(const char* name, GstElement** volumeOut)
@@ -115,10 +161,14 @@ GstElement* MakeVideoRenderer(const char* name)
 {
     GstElement* sink = gst_element_factory_make("appsink", name);
     if (!sink) return nullptr;
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
+    // The decoder's own formats: the pictures are converted on the way to the screen, not here.
+    GstCaps* caps = gst_caps_from_string("video/x-raw, format=(string){ I420, NV12 }");
     g_object_set(sink, "caps", caps, "sync", TRUE, "qos", TRUE, "max-lateness", gint64(20 * GST_MSECOND),
                  "enable-last-sample", FALSE, "emit-signals", FALSE, nullptr);
     gst_caps_unref(caps);
+    GstPad* pad = gst_element_get_static_pad(sink, "sink");
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, &AnswerAllocation, nullptr, nullptr);
+    gst_object_unref(pad);
     return sink;
 }
 
@@ -127,14 +177,18 @@ GstElement* MakeVideoRenderer(const char* name)
 // What a renderer's streaming thread needs to hand its pictures over.
 struct CDShowGraph::Chain {
     FrameRelay* relay = nullptr;
+    GstElement* converter = nullptr;
     int index = 0;
 
     static GstFlowReturn Take(GstAppSink* sink, Chain* c, bool preroll)
     {
         GstSample* s = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
         if (!s) return GST_FLOW_OK;
+        ++FrameWork().decoded;
+        // The converter only works when the decoder's format is not one the windows draw.
+        if (c->converter && !gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(c->converter)))
+            ++FrameWork().conversions;
         std::shared_ptr<VideoFrame> f = FrameFromSample(s);
-        gst_sample_unref(s);
         if (f) c->relay->Store(c->index, std::move(f));
         return GST_FLOW_OK;
     }
@@ -181,6 +235,13 @@ HRESULT CDShowGraph::BuildGraph(const QString& path)
     m_pGraphBuilder = gst_pipeline_new(nullptr);
     if (!m_pGraphBuilder) return E_OUTOFMEMORY;
     gst_object_ref_sink(m_pGraphBuilder);
+    GstBus* bus = gst_element_get_bus(m_pGraphBuilder);
+    gst_bus_set_sync_handler(
+        bus,
+        [](GstBus* b, GstMessage* m, gpointer self) { return static_cast<GstBusSyncReply>(OnBusMessage(b, m, self)); },
+        this, nullptr);
+    gst_object_unref(bus);
+    m_relay->SetEndHandler(m_notify);
 
     if (!FilterRegistered(FilterClass::Source)) return -1;
     m_pSource = new HVStreamParseFilter("HVStreamParseFilter");
@@ -318,6 +379,7 @@ HRESULT CDShowGraph::SetUpRenderer(GstElement* renderer, int index, IVideoWindow
     m_chains[index] = std::make_unique<Chain>();
     m_chains[index]->relay = m_relay.get();
     m_chains[index]->index = index;
+    m_chains[index]->converter = index == 0 ? m_pColorConverter1 : m_pColorConverter2;
     GstAppSinkCallbacks callbacks;
     std::memset(&callbacks, 0, sizeof callbacks);
     callbacks.new_preroll = &Chain::OnPreroll;
@@ -426,37 +488,76 @@ HRESULT CDShowGraph::Finish()
     return S_OK;
 }
 
-bool CDShowGraph::DrainBus()
+// Runs on the thread that posts: the end and errors are known at once, with no one polling,
+// and the GUI thread is woken for them. Only what the waits look for is queued.
+int CDShowGraph::OnBusMessage(_GstBus*, _GstMessage* msg, void* data)
 {
-    if (!m_pGraphBuilder) return false;
-    bool error = false;
-    GstBus* bus = gst_element_get_bus(m_pGraphBuilder);
-    while (GstMessage* msg = gst_bus_pop(bus)) {
-        switch (GST_MESSAGE_TYPE(msg)) {
-        case GST_MESSAGE_EOS: m_bEos = true; break;
-        case GST_MESSAGE_ERROR:
-            // A stream that breaks off ends the recording there.
-            error = true;
-            m_bEos = true;
-            break;
-        default: break;
-        }
-        gst_message_unref(msg);
+    auto* self = static_cast<CDShowGraph*>(data);
+    switch (GST_MESSAGE_TYPE(msg)) {
+    case GST_MESSAGE_ERROR:
+        self->m_bError = true;
+        [[fallthrough]];  // a stream that breaks off ends the recording there
+    case GST_MESSAGE_EOS:
+        self->m_bEos = true;
+        self->m_relay->StoreEnd();
+        return GST_BUS_PASS;
+    case GST_MESSAGE_ASYNC_DONE:
+    case GST_MESSAGE_STEP_DONE: return GST_BUS_PASS;
+    default: return GST_BUS_DROP;
     }
+}
+
+void CDShowGraph::DrainBus()
+{
+    if (!m_pGraphBuilder) return;
+    GstBus* bus = gst_element_get_bus(m_pGraphBuilder);
+    while (GstMessage* msg = gst_bus_pop(bus)) gst_message_unref(msg);
     gst_object_unref(bus);
-    return error;
+    m_bError = false;
 }
 
 HRESULT CDShowGraph::WaitAsyncDone(int timeoutMs)
 {
     const std::int64_t deadline = NowMs() + timeoutMs;
+    GstBus* bus = gst_element_get_bus(m_pGraphBuilder);
+    HRESULT hr = VFW_E_TIMEOUT;
     for (;;) {
-        const GstStateChangeReturn r = gst_element_get_state(m_pGraphBuilder, nullptr, nullptr, 10 * GST_MSECOND);
-        if (r == GST_STATE_CHANGE_SUCCESS || r == GST_STATE_CHANGE_NO_PREROLL) return S_OK;
-        if (r == GST_STATE_CHANGE_FAILURE) return E_FAIL;
-        if (DrainBus()) return E_FAIL;
-        if (NowMs() > deadline) return VFW_E_TIMEOUT;
+        const GstStateChangeReturn r = gst_element_get_state(m_pGraphBuilder, nullptr, nullptr, 0);
+        if (r == GST_STATE_CHANGE_SUCCESS || r == GST_STATE_CHANGE_NO_PREROLL) {
+            hr = S_OK;
+            break;
+        }
+        const std::int64_t left = deadline - NowMs();
+        if (r == GST_STATE_CHANGE_FAILURE || m_bError) {
+            hr = E_FAIL;
+            break;
+        }
+        if (left <= 0) break;
+        GstMessage* msg = gst_bus_timed_pop_filtered(
+            bus, static_cast<GstClockTime>(left) * GST_MSECOND,
+            static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
+        if (!msg) break;
+        const bool done = GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ASYNC_DONE;
+        gst_message_unref(msg);
+        if (!done) {
+            hr = E_FAIL;
+            break;
+        }
+        // The pipeline has its pictures; its state is committed right after it says so.
+        const std::int64_t rest = std::max<std::int64_t>(deadline - NowMs(), 0);
+        const GstStateChangeReturn after =
+            gst_element_get_state(m_pGraphBuilder, nullptr, nullptr, static_cast<GstClockTime>(rest) * GST_MSECOND);
+        if (after == GST_STATE_CHANGE_SUCCESS || after == GST_STATE_CHANGE_NO_PREROLL) {
+            hr = S_OK;
+            break;
+        }
+        if (after == GST_STATE_CHANGE_FAILURE) {
+            hr = E_FAIL;
+            break;
+        }
     }
+    gst_object_unref(bus);
+    return hr;
 }
 
 HRESULT CDShowGraph::ChangeState(int gstState, int timeoutMs)
@@ -475,11 +576,12 @@ HRESULT CDShowGraph::Seek(std::int64_t pos100ns, double rate)
     DrainBus();
     const gint64 ns = std::max<std::int64_t>(pos100ns, 0) * kNsPerUnit;
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    // Cleared first: a short way to the end may be over before the seek call returns.
+    m_bEos = false;
     if (!gst_element_seek(m_pGraphBuilder, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, ns, GST_SEEK_TYPE_NONE,
                           GST_CLOCK_TIME_NONE))
         return E_FAIL;
     m_dAppliedRate = rate;
-    m_bEos = false;
     m_bResync = false;
     return WaitAsyncDone(kStateTimeoutMs);
 }
@@ -562,7 +664,6 @@ HRESULT CDShowGraph::GetCurrentPosition(std::int64_t* out)
 {
     if (!m_pGraphBuilder) return S_OK;
     if (!out) return E_POINTER;
-    DrainBus();
     std::int64_t dur = 0;
     GetDuration(&dur);
     if (m_bEos && dur > 0) {
@@ -647,18 +748,17 @@ HRESULT CDShowGraph::FrameStep(int frames)
     std::size_t done = 0;
     const std::int64_t deadline = NowMs() + kStepTimeoutMs;
     GstBus* bus = gst_element_get_bus(m_pGraphBuilder);
-    while (done < sinks.size() && NowMs() < deadline) {
-        GstMessage* msg = gst_bus_timed_pop(bus, 10 * GST_MSECOND);
-        if (!msg) continue;
-        const GstMessageType t = GST_MESSAGE_TYPE(msg);
-        if (t == GST_MESSAGE_STEP_DONE) {
-            ++done;
-        } else if (t == GST_MESSAGE_EOS || t == GST_MESSAGE_ERROR) {
-            m_bEos = true;
-            gst_message_unref(msg);
-            break;
-        }
+    while (done < sinks.size()) {
+        const std::int64_t left = deadline - NowMs();
+        if (left <= 0) break;
+        GstMessage* msg = gst_bus_timed_pop_filtered(
+            bus, static_cast<GstClockTime>(left) * GST_MSECOND,
+            static_cast<GstMessageType>(GST_MESSAGE_STEP_DONE | GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+        if (!msg) break;
+        const bool stepped = GST_MESSAGE_TYPE(msg) == GST_MESSAGE_STEP_DONE;
         gst_message_unref(msg);
+        if (!stepped) break;  // the end or an error: no more pictures to step to
+        ++done;
     }
     gst_object_unref(bus);
     if (done < sinks.size()) return 0;
@@ -744,6 +844,12 @@ bool CDShowGraph::HasElement(const char* name) const
     return direct;
 }
 
+void CDShowGraph::SetNotifyWindow(std::function<void()> complete)
+{
+    m_notify = std::move(complete);
+    if (m_pGraphBuilder) m_relay->SetEndHandler(m_notify);
+}
+
 std::shared_ptr<const VideoFrame> CDShowGraph::LastFrame(int index) const
 {
     return m_relay->Last(index);
@@ -754,6 +860,10 @@ HRESULT CDShowGraph::TearDown()
     if (!m_pGraphBuilder) return S_OK;
     m_relay->Detach();
     gst_element_set_state(m_pGraphBuilder, GST_STATE_NULL);
+    GstBus* bus = gst_element_get_bus(m_pGraphBuilder);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+    m_notify = nullptr;
     m_nState = kStateStopped;
     for (GstElement** e : {&m_pAudioRenderer, &m_pRenderer1, &m_pRenderer2, &m_pVideoDecoder1, &m_pVideoDecoder2,
                            &m_pAudioDecoder})
@@ -768,6 +878,7 @@ HRESULT CDShowGraph::TearDown()
     Release(m_pGraphBuilder);
     m_bBuilt = 0;
     m_bEos = false;
+    m_bError = false;
     m_bResync = false;
     m_dLevel = -1.0;
     return S_OK;

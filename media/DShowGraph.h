@@ -8,12 +8,16 @@
 #include "platform/VideoWindow.h"
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 struct _GstElement;
+struct _GstBus;
+struct _GstMessage;
 class HVStreamParseFilter;
 class FrameRelay;
 
@@ -82,6 +86,12 @@ public:
     // process-wide output level), 1 when there is none.
     double LinearVolume() const;
 
+    // Called on the GUI thread as soon as the pipeline reports the end of the recording (or
+    // an error that ends it); the tear-down forgets it.
+    void SetNotifyWindow(std::function<void()> complete);
+    // Whether the pipeline has reported the end since the last seek.
+    bool IsComplete() const { return m_bEos; }
+
     // Whether an element of that name is in the pipeline (top level).
     bool HasElement(const char* name) const;
     // The decoder flags last set (1112, 1113) on decoder 1 or 2.
@@ -110,7 +120,9 @@ private:
     // slot 0 is flag 1112, slot 1 flag 1113.
     HRESULT SetDecoderFlag(int index, int slot, bool flag);
     void ApplyOutputLevel();
-    bool DrainBus();  // true when an error was among the messages
+    // Forgets the messages queued by earlier operations.
+    void DrainBus();
+    static int OnBusMessage(_GstBus* bus, _GstMessage* msg, void* self);
 
     _GstElement* m_pRenderer1 = nullptr;
     _GstElement* m_pRenderer2 = nullptr;
@@ -135,7 +147,9 @@ private:
     std::uint8_t m_bSourceFlag = 1;
 
     double m_dAppliedRate = 1.0;
-    bool m_bEos = false;          // the pipeline reached the end since the last seek
+    std::atomic<bool> m_bEos{false};    // the pipeline reached the end since the last seek
+    std::atomic<bool> m_bError{false};  // an error since the last operation began
+    std::function<void()> m_notify;
     bool m_bResync = false;       // frames were stepped: realign audio before running
     _GstElement* m_pVolume = nullptr;
     double m_dGain = 1.0;    // the player's volume, linear

@@ -29,13 +29,12 @@ void CDShowPlayer::Init(int mode, IVideoWindow* hwnd1, IVideoWindow* hwnd2)
 int CDShowPlayer::OpenFile(const QString& path)
 {
     if (!m_hWnd1 || path.isNull()) return 0;
-    if (m_pGraph) {
-        m_pGraph->Stop();
-        m_pGraph->SetPositionRaw(0);
-        Close();
-    }
+    // The old graph goes at once: stopping and seeking it to the start first would only
+    // decode pictures nobody sees, and the new graph starts at the start by itself.
+    Close();
     m_pGraph = std::make_unique<CDShowGraph>(m_nMode, m_hWnd1, m_hWnd2);
     m_pGraph->Reset(m_bSourceFlag);
+    m_pGraph->SetNotifyWindow(m_notify);
     const HRESULT hr = m_pGraph->BuildGraph(path);
     // A build that broke off (a filter missing, no first picture) is a failed open too:
     // such a graph could never play.
@@ -44,6 +43,12 @@ int CDShowPlayer::OpenFile(const QString& path)
         return 0;
     }
     return 1;
+}
+
+void CDShowPlayer::SetNotifyWindow(std::function<void()> complete)
+{
+    m_notify = std::move(complete);
+    if (m_pGraph) m_pGraph->SetNotifyWindow(m_notify);
 }
 
 void CDShowPlayer::Close()

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class CDShowPlayer {
@@ -51,6 +52,9 @@ public:
     // 0 a sample, 38 the end, E_FAIL no data track; 1 when no graph.
     int ReadDataSample(std::uint8_t* buffer, std::int32_t* size, std::uint32_t* stamp);
     void SetSourceFlag(std::uint8_t flag);
+    // Called on the GUI thread when the playing recording reaches its end (the bus says so);
+    // kept for every recording opened after.
+    void SetNotifyWindow(std::function<void()> complete);
     int SetDecoderFlag1112(int index, bool flag);
     int SetDecoderFlag1113(int index, bool flag);
 
@@ -69,4 +73,5 @@ private:
     IVideoWindow* m_hWnd2 = nullptr;
     std::unique_ptr<CDShowGraph> m_pGraph;
     std::uint8_t m_bSourceFlag = 1;
+    std::function<void()> m_notify;
 };

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <utility>
 
 void FrameRelay::SetWindow(int index, IVideoWindow* window)
 {
@@ -18,6 +19,26 @@ void FrameRelay::Store(int index, std::shared_ptr<const VideoFrame> frame)
         m_last[index] = std::move(frame);
         m_pending[index] = true;
     }
+    Wake();
+}
+
+void FrameRelay::StoreEnd()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_endPending = true;
+    }
+    Wake();
+}
+
+void FrameRelay::SetEndHandler(std::function<void()> handler)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_onEnd = std::move(handler);
+}
+
+void FrameRelay::Wake()
+{
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || m_posted.exchange(true)) return;
     std::weak_ptr<FrameRelay> weak = weak_from_this();
@@ -40,8 +61,10 @@ void FrameRelay::Deliver()
     m_posted = false;
     std::shared_ptr<const VideoFrame> frames[kRenderers];
     IVideoWindow* windows[kRenderers] = {nullptr, nullptr};
+    std::function<void()> onEnd;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (std::exchange(m_endPending, false)) onEnd = m_onEnd;
         for (int i = 0; i < kRenderers; ++i) {
             if (!m_pending[i]) continue;
             m_pending[i] = false;
@@ -51,6 +74,7 @@ void FrameRelay::Deliver()
     }
     for (int i = 0; i < kRenderers; ++i)
         if (windows[i] && frames[i]) windows[i]->PresentFrame(frames[i]);
+    if (onEnd) onEnd();
 }
 
 void FrameRelay::Detach()
@@ -60,6 +84,8 @@ void FrameRelay::Detach()
         m_windows[i] = nullptr;
         m_pending[i] = false;
     }
+    m_endPending = false;
+    m_onEnd = nullptr;
 }
 
 void FrameRelay::Clear()

@@ -1,18 +1,9 @@
 #pragma once
 // What a video window offers the player: the renderer hands it decoded frames from
 // the GUI thread and asks it where to draw. The panes implement it.
-#include <cstdint>
-#include <memory>
-#include <vector>
+#include "platform/VideoFrame.h"
 
-// One decoded picture, 32-bit BGRx, top row first.
-struct VideoFrame {
-    int width = 0;
-    int height = 0;
-    int stride = 0;                    // bytes per row
-    std::vector<std::uint8_t> pixels;  // stride * height bytes
-    std::int64_t positionMs = -1;      // stream time of the picture
-};
+#include <memory>
 
 // A rectangle in the window's client pixels.
 struct VideoRect {

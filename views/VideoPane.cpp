@@ -1,6 +1,12 @@
 #include "views/VideoPane.h"
 
+#include "views/VideoGlSurface.h"
+
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
@@ -20,6 +26,16 @@ CVideoPane::~CVideoPane() = default;
 void CVideoPane::PresentFrame(std::shared_ptr<const VideoFrame> frame)
 {
     m_frame = std::move(frame);
+    const bool planes = m_frame && m_frame->planes.Present();
+    if (planes && !m_bGlTried) {
+        m_bGlTried = true;
+        if (GpuAvailable()) m_gl = new VideoGlSurface(this);
+    }
+    if (m_gl) {
+        m_gl->SetFrame(planes ? m_frame : nullptr);
+        PlaceSurface();
+        if (planes && m_gl->isVisible()) return;  // the card draws it; the pane below stays as it is
+    }
     update();
 }
 
@@ -28,7 +44,59 @@ void CVideoPane::SetVideoPosition(const VideoRect& destination)
     m_rcDestination = QRect(destination.x, destination.y, destination.width, destination.height);
     // A destination of the whole pane keeps following the pane as it is zoomed or resized.
     m_bFillClient = m_rcDestination == rect();
+    PlaceSurface();
     update();
+}
+
+bool CVideoPane::GpuAvailable()
+{
+    static const bool available = [] {
+        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
+        QOpenGLContext context;
+        if (!context.create()) return false;
+        QOffscreenSurface surface;
+        surface.create();
+        if (!surface.isValid() || !context.makeCurrent(&surface)) return false;
+        context.doneCurrent();
+        return true;
+    }();
+    return available;
+}
+
+QRect CVideoPane::ShownRect() const
+{
+    const QWidget* frame = boundsWindow ? boundsWindow() : parentWidget();
+    if (!frame) return rect();
+    const QRect bounds(mapFromGlobal(frame->mapToGlobal(QPoint(0, 0))), frame->size());
+    return bounds & rect();
+}
+
+// The surface covers only what the frame shows of the pane, however far the pane is zoomed;
+// the video's place in it follows the pane.
+void CVideoPane::PlaceSurface()
+{
+    if (!m_gl) return;
+    const QRect shown = ShownRect();
+    const bool planes = m_frame && m_frame->planes.Present();
+    if (!planes || shown.isEmpty()) {
+        m_gl->hide();
+        return;
+    }
+    if (m_gl->geometry() != shown) m_gl->setGeometry(shown);
+    m_gl->SetDestination(VideoDestination().translated(-shown.topLeft()));
+    if (!m_gl->isVisible()) m_gl->show();
+}
+
+void CVideoPane::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    PlaceSurface();
+}
+
+void CVideoPane::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    PlaceSurface();
 }
 
 QRect CVideoPane::VideoDestination() const
@@ -160,21 +228,79 @@ void CVideoPane::OnLButtonDblClk(unsigned, QPoint)
     if (swapView) swapView();
 }
 
-void CVideoPane::paintEvent(QPaintEvent*)
+void CVideoPane::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const std::shared_ptr<const VideoFrame> frame = m_frame;  // the image below shares its bytes
-    const QImage image = frame ? FrameImage(*frame) : QImage();
+    const bool planes = frame && frame->planes.Present();
     const QRect destination = VideoDestination();
-    if (image.isNull() || destination.isEmpty()) {
+    if (planes && m_gl && m_gl->isVisible()) {
+        painter.fillRect(event->rect(), Qt::black);  // under the surface
+        return;
+    }
+    const QImage image = frame && !planes ? FrameImage(*frame) : QImage();
+    if ((!planes && image.isNull()) || destination.isEmpty()) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
     // Black around the video where the destination leaves room.
-    const QRegion around = QRegion(rect()).subtracted(QRegion(destination));
+    const QRegion around = QRegion(event->rect()).subtracted(QRegion(destination));
     for (const QRect& r : around) painter.fillRect(r, Qt::black);
+    if (planes) {
+        PaintPlanes(painter, *frame, destination);
+        return;
+    }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(destination, image);
+}
+
+// Converts and scales the part of the picture that shows in one pass. When the pane paints
+// straight into the window's own 32-bit pixels, the pass writes there; otherwise it writes
+// an image of the shown part that is then drawn unscaled.
+void CVideoPane::PaintPlanes(QPainter& painter, const VideoFrame& frame, const QRect& destination)
+{
+    const QRect shown = destination & ShownRect();
+    if (shown.isEmpty() || frame.width <= 0 || frame.height <= 0) return;
+    const double sx = double(frame.width) / destination.width(), sy = double(frame.height) / destination.height();
+    const int x0 = int(std::floor((shown.left() - destination.left()) * sx));
+    const int y0 = int(std::floor((shown.top() - destination.top()) * sy));
+    const int x1 = int(std::ceil((shown.right() + 1 - destination.left()) * sx));
+    const int y1 = int(std::ceil((shown.bottom() + 1 - destination.top()) * sy));
+    const VideoRect crop = FrameScaler::EvenCrop(VideoRect{x0, y0, x1 - x0, y1 - y0}, frame.width, frame.height);
+    if (crop.width <= 0 || crop.height <= 0) return;
+    // Where the crop lands: the whole destination when all of it shows.
+    const int left = destination.left() + int(std::lround(crop.x / sx));
+    const int top = destination.top() + int(std::lround(crop.y / sy));
+    const int right = destination.left() + int(std::lround((crop.x + crop.width) / sx));
+    const int bottom = destination.top() + int(std::lround((crop.y + crop.height) / sy));
+    const QRect target(left, top, right - left, bottom - top);
+    if (target.isEmpty()) return;
+
+    QPaintEngine* engine = painter.paintEngine();
+    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+    const QTransform toDevice = painter.deviceTransform();
+    if (engine && engine->type() == QPaintEngine::Raster && device && device->devType() == QInternal::Image &&
+        toDevice.type() <= QTransform::TxTranslate) {
+        auto* window = static_cast<QImage*>(device);
+        const QImage::Format f = window->format();
+        const QRect inDevice = toDevice.mapRect(target);
+        const QRegion clip = engine->systemClip();
+        if ((f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied) &&
+            window->devicePixelRatio() == 1.0 && window->rect().contains(inDevice) &&
+            (clip.isEmpty() || QRegion(inDevice).subtracted(clip).isEmpty())) {
+            auto* bits = const_cast<uchar*>(window->constBits());  // no detach: the painter is on it
+            const qsizetype row = window->bytesPerLine();
+            m_scaler.Scale(frame.planes, frame.width, frame.height, crop, bits + inDevice.y() * row + inDevice.x() * 4,
+                           int(row), inDevice.width(), inDevice.height());
+            return;
+        }
+    }
+    if (m_scaled.size() != target.size()) m_scaled = QImage(target.size(), QImage::Format_RGB32);
+    if (!m_scaler.Scale(frame.planes, frame.width, frame.height, crop, m_scaled.bits(), int(m_scaled.bytesPerLine()),
+                        target.width(), target.height()))
+        return;
+    painter.drawImage(target.topLeft(), m_scaled);
+    ++FrameWork().copies;
 }
 
 void CVideoPane::mousePressEvent(QMouseEvent* event)

@@ -3,8 +3,14 @@
 // with the wheel (the pane grows inside its frame window, which clips it), drags the zoomed
 // video about and double-clicks to swap the front and rear layouts.
 //
+// Decoded pictures arrive in the decoder's own planes. Where a GL context can be made, a
+// surface over the pane's visible part converts and scales them on the graphics card, the
+// zoom and drag being where it puts the picture; elsewhere the pane converts and scales the
+// part it shows in one libswscale pass, straight into the window's pixels when it can.
+//
 // The pane needs a little of its owner's state (rows in the list window, the player's state)
 // and asks it to act (fit the video, swap the views); the owner wires these through the hooks.
+#include "media/FrameScaler.h"
 #include "platform/MouseKeys.h"
 #include "platform/VideoWindow.h"
 
@@ -18,6 +24,8 @@
 // Player states as the player reports them.
 inline constexpr int kPlayerRunning = 0;
 inline constexpr int kPlayerPaused = 1;
+
+class VideoGlSurface;
 
 class CVideoPane : public QWidget, public IVideoWindow {
     Q_OBJECT
@@ -77,6 +85,11 @@ public:
     // Key state flags of a Qt mouse event.
     static unsigned KeyFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
 
+    // Whether the decoded pictures are drawn on the graphics card (a GL context could be made).
+    bool DrawsOnGpu() const { return m_gl != nullptr; }
+    // Whether this process can make a GL context for the panes (asked once).
+    static bool GpuAvailable();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -84,9 +97,15 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
     QSize BoundsSize() const;
     bool ZoomAllowed() const;
+    // The part of the pane its frame lets be seen, in pane coordinates.
+    QRect ShownRect() const;
+    void PlaceSurface();
+    void PaintPlanes(QPainter& painter, const VideoFrame& frame, const QRect& destination);
 
     int m_nZoomLevel = kMinZoomLevel;
     QPoint m_ptPress;
@@ -94,4 +113,8 @@ protected:
     std::shared_ptr<const VideoFrame> m_frame;
     QRect m_rcDestination;
     bool m_bFillClient = true;
+    VideoGlSurface* m_gl = nullptr;
+    bool m_bGlTried = false;
+    FrameScaler m_scaler;
+    QImage m_scaled;  // the shown part, when it cannot be written into the window directly
 };

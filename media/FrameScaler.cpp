@@ -1,0 +1,66 @@
+#include "media/FrameScaler.h"
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+
+FrameScaler::~FrameScaler()
+{
+    sws_freeContext(m_ctx);
+}
+
+VideoRect FrameScaler::EvenCrop(VideoRect r, int width, int height)
+{
+    int x0 = std::clamp(r.x, 0, width), y0 = std::clamp(r.y, 0, height);
+    const int x1 = std::clamp(r.x + r.width, x0, width), y1 = std::clamp(r.y + r.height, y0, height);
+    x0 &= ~1;
+    y0 &= ~1;
+    return VideoRect{x0, y0, x1 - x0, y1 - y0};
+}
+
+bool FrameScaler::Scale(const VideoPlanes& planes, int width, int height, VideoRect source, std::uint8_t* out,
+                        int outStride, int outWidth, int outHeight)
+{
+    if (!planes.Present() || !out || width <= 0 || height <= 0 || outWidth <= 0 || outHeight <= 0) return false;
+    const VideoRect s = EvenCrop(source, width, height);
+    if (s.width <= 0 || s.height <= 0) return false;
+    const bool nv12 = planes.layout == PlaneLayout::NV12;
+    if (!nv12 && !planes.data[2]) return false;
+
+    m_ctx = sws_getCachedContext(m_ctx, s.width, s.height, nv12 ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P, outWidth,
+                                 outHeight, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!m_ctx) return false;
+    const int* matrix = sws_getCoefficients(planes.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
+    sws_setColorspaceDetails(m_ctx, matrix, planes.fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
+                             1 << 16, 1 << 16);
+
+    const std::uint8_t* src[4] = {planes.data[0] + std::ptrdiff_t(s.y) * planes.stride[0] + s.x, nullptr, nullptr,
+                                  nullptr};
+    int srcStride[4] = {planes.stride[0], planes.stride[1], 0, 0};
+    const std::ptrdiff_t chromaRow = std::ptrdiff_t(s.y / 2) * planes.stride[1];
+    if (nv12) {
+        src[1] = planes.data[1] + chromaRow + s.x;
+    } else {
+        src[1] = planes.data[1] + chromaRow + s.x / 2;
+        src[2] = planes.data[2] + std::ptrdiff_t(s.y / 2) * planes.stride[2] + s.x / 2;
+        srcStride[2] = planes.stride[2];
+    }
+    std::uint8_t* dst[4] = {out, nullptr, nullptr, nullptr};
+    int dstStride[4] = {outStride, 0, 0, 0};
+    ++FrameWork().conversions;
+    return sws_scale(m_ctx, src, srcStride, 0, s.height, dst, dstStride) == outHeight;
+}
+
+void FrameScaler::ConvertOnFirstRead(VideoFrame& frame)
+{
+    frame.stride = frame.width * 4;
+    const VideoPlanes planes = frame.planes;
+    const int w = frame.width, h = frame.height;
+    frame.pixels.MakeOnFirstRead(std::size_t(frame.stride) * std::size_t(h), [planes, w, h](std::uint8_t* out) {
+        FrameScaler scaler;
+        scaler.Scale(planes, w, h, VideoRect{0, 0, w, h}, out, w * 4, w, h);
+    });
+}

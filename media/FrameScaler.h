@@ -1,0 +1,32 @@
+#pragma once
+// One libswscale pass from a picture's decoder planes to 32-bit BGRA: the colour conversion
+// and the scaling are done together, never one after the other. The scaler is kept between
+// calls and made again only when the sizes change.
+#include "platform/VideoWindow.h"
+
+#include <cstdint>
+
+struct SwsContext;
+
+class FrameScaler {
+public:
+    FrameScaler() = default;
+    ~FrameScaler();
+    FrameScaler(const FrameScaler&) = delete;
+    FrameScaler& operator=(const FrameScaler&) = delete;
+
+    // Converts the part `source` of a width x height picture into out (outWidth x outHeight
+    // pixels, outStride bytes a row). The source's left and top are taken down to even
+    // pixels (the chroma planes have one sample for two). False when nothing could be made.
+    bool Scale(const VideoPlanes& planes, int width, int height, VideoRect source, std::uint8_t* out, int outStride,
+               int outWidth, int outHeight);
+
+    // The smallest rectangle of even left and top that holds r, inside the picture.
+    static VideoRect EvenCrop(VideoRect r, int width, int height);
+
+    // Sets the frame's pixels to be converted from its planes, at full size, when first read.
+    static void ConvertOnFirstRead(VideoFrame& frame);
+
+private:
+    SwsContext* m_ctx = nullptr;
+};
