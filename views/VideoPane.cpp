@@ -52,6 +52,12 @@ bool CVideoPane::GpuAvailable()
 {
     static const bool available = [] {
         if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
+        // Platforms that compose GL surfaces into widget windows. The offscreen and frame
+        // buffer ones may make a GL context but cannot show one inside a widget.
+        const QString platform = QGuiApplication::platformName();
+        if (platform != QLatin1String("xcb") && !platform.startsWith(QLatin1String("wayland")) &&
+            !platform.startsWith(QLatin1String("eglfs")))
+            return false;
         QOpenGLContext context;
         if (!context.create()) return false;
         QOffscreenSurface surface;
