@@ -305,6 +305,14 @@ void CSamplePlayerDlg::UpdatePlayPosition()
     }
 }
 
+// The end is handled when the bus reports it, not at the next 200 ms look at the position.
+// A drag of a slider is left to finish: the update then finds the end by itself.
+void CSamplePlayerDlg::OnPlaybackComplete()
+{
+    if (QGuiApplication::mouseButtons() & Qt::LeftButton) return;
+    if (m_player.GetState() == kStateRunning) UpdatePlayPosition();
+}
+
 void CSamplePlayerDlg::OnHScroll(int nSBCode, int, QWidget* pScrollBar)
 {
     auto* position = Item<CBitSlider>(IDC_SLIDER_POSITION);

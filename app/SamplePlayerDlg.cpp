@@ -305,6 +305,7 @@ void CSamplePlayerDlg::CreateChildViews()
         pane->swapView = [this] { OnBnClickedSwapView(); };
     }
     m_player.Init(2, m_pZoomDlg->Pane(), m_pRearViewDlg->Pane());
+    m_player.SetNotifyWindow([this] { OnPlaybackComplete(); });
     m_pRearViewDlg->update();
 
     m_nScreenMode = kScreenNormal;

@@ -91,6 +91,8 @@ public:
     void OnBnClickedFrameStep();
     void OnTimer(int nIDEvent);
     void UpdatePlayPosition();
+    // The player's bus reports the end of the recording (called on the GUI thread).
+    void OnPlaybackComplete();
     void OnHScroll(int nSBCode, int nPos, QWidget* pScrollBar);
     void UpdateTimeLabels(std::int64_t positionMs, std::int64_t durationMs);
 
@@ -104,6 +106,7 @@ public:
     static QString TimeText(std::int64_t ms);
     // Timer 100 runs.
     bool PlaybackTimerRunning() const { return m_nTimerQtId != 0; }
+    void KillPlaybackTimer();
 
     // Language and speed unit from the card, tool tips, the map browsers.
     void LoadLanguageFromCard(int request);
@@ -237,7 +240,6 @@ private:
     void LoadButtonImages();
     void SetPlayButtonPlaying(bool playing);
     void StartPlaybackTimer();
-    void KillPlaybackTimer();
     void SetWaveOutVolume(std::uint32_t word);
     void FocusListWindow();
     void InitSlider(int id, int afterId, int beforeId);
