@@ -250,14 +250,14 @@ TEST_F(MainDlg, TheEndOfARecordingIsHandledWhenTheBusReportsIt)
     // With the 200 ms update stopped nothing asks for the position: only the bus can tell
     // the dialog that the recording is over.
     dlg->KillPlaybackTimer();
-    QTRY_VERIFY_WITH_TIMEOUT(dlg->m_nCurrentRow == 1, 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->m_nCurrentRow == 1; }, 10000));
     EXPECT_EQ(dlg->m_player.GetState(), kStateRunning);
     EXPECT_EQ(dlg->m_player.GetVideoStreamCount(), 2);
     EXPECT_TRUE(dlg->PlaybackTimerRunning());  // the next recording has its update again
 
     // The end of the last row stops and closes the player, again with no update running.
     dlg->KillPlaybackTimer();
-    QTRY_VERIFY_WITH_TIMEOUT(dlg->m_player.GetState() < 0, 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->m_player.GetState() < 0; }, 10000));
     EXPECT_EQ(dlg->m_bReopen, 1);
     EXPECT_EQ(Label(IDC_LABEL_POSITION), "00:00:00");
     EXPECT_TRUE(boxes.empty());
