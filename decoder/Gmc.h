@@ -19,7 +19,7 @@ struct GmcSetup {
   int accuracy = 0;  // sprite_warping_accuracy, 0..3
   int du[3] = {0, 0, 0};
   int dv[3] = {0, 0, 0};
-  int width = 0, height = 0;  // luma plane size (16-aligned)
+  int width = 0, height = 0;  // coded picture size (video_object_layer_width/height)
   bool divx500Trajectory = false;  // workaround flag 0x40
 };
 

@@ -431,8 +431,10 @@ void ParseSpriteTrajectory(DecoderInstance* d)
     GmcSetup setup;
     setup.points = vol->no_of_sprite_warping_points;
     setup.accuracy = vol->sprite_warping_accuracy;
-    setup.width = (vol->video_object_layer_width + 15) & ~15;
-    setup.height = (vol->video_object_layer_height + 15) & ~15;
+    // The warp's reference points sit at the corners of the coded picture,
+    // not of the macroblock grid.
+    setup.width = vol->video_object_layer_width;
+    setup.height = vol->video_object_layer_height;
     setup.divx500Trajectory = (vol->workaroundFlags & WA_DIVX500_GMC) != 0;
     const bool marker = !setup.divx500Trajectory;
     for (int i = 0; i < setup.points && i < 3; ++i) {

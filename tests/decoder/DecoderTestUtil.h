@@ -2,6 +2,7 @@
 // through its DEC_ interface, and FFmpeg's decoder as the reference.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -59,8 +60,29 @@ struct Picture {
     int width = 0;
     int height = 0;
     std::vector<uint8_t> y; // width x height
+    std::vector<uint8_t> u; // (width + 1) / 2 x (height + 1) / 2, as v
+    std::vector<uint8_t> v;
     std::vector<uint8_t> errorMap;
 };
+
+// Copies a w x h plane out of a strided buffer.
+inline std::vector<uint8_t> CopyPlane(const uint8_t* src, size_t stride, int w, int h)
+{
+    std::vector<uint8_t> out(size_t(w) * size_t(h));
+    for (int r = 0; r < h; ++r)
+        std::copy(src + size_t(r) * stride, src + size_t(r) * stride + size_t(w), out.begin() + long(r) * w);
+    return out;
+}
+
+// Fills the y, u and v planes of any picture record from 4:2:0 planes.
+template <class Pic>
+void CopyPictureYuv(Pic* p, const uint8_t* y, const uint8_t* u, const uint8_t* v, size_t yStride,
+                    size_t cStride)
+{
+    p->y = CopyPlane(y, yStride, p->width, p->height);
+    p->u = CopyPlane(u, cStride, (p->width + 1) / 2, (p->height + 1) / 2);
+    p->v = CopyPlane(v, cStride, (p->width + 1) / 2, (p->height + 1) / 2);
+}
 
 inline std::string ScratchDir()
 {
@@ -173,10 +195,7 @@ public:
             p.duration = res.uDuration;
             p.width = int(o.uWidth);
             p.height = int(o.uHeight);
-            p.y.resize(size_t(p.width) * p.height);
-            for (int r = 0; r < p.height; ++r)
-                for (int c = 0; c < p.width; ++c)
-                    p.y[size_t(r) * p.width + c] = o.pY[size_t(r) * o.uStride + c];
+            CopyPictureYuv(&p, o.pY, o.pU, o.pV, o.uStride, o.uStride / 2);
             const int mbs = ((p.width + 15) / 16) * ((p.height + 15) / 16);
             p.errorMap.assign(o.pErrorMap, o.pErrorMap + mbs);
             out->push_back(std::move(p));
@@ -227,7 +246,9 @@ inline std::vector<uint8_t> ConfigHeaders(const std::vector<uint8_t>& s)
     return s;
 }
 
-inline double LumaPsnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+// PSNR of two planes of the same size; 99 for identical ones, 0 when the
+// sizes differ.
+inline double PlanePsnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
 {
     if (a.size() != b.size() || a.empty())
         return 0.0;
@@ -239,6 +260,18 @@ inline double LumaPsnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>
     if (sse == 0)
         return 99.0;
     return 10.0 * std::log10(255.0 * 255.0 * double(a.size()) / sse);
+}
+
+struct YuvPsnr {
+    double y = 0, u = 0, v = 0;
+    double Worst() const { return std::min({y, u, v}); }
+};
+
+// Luma and both chroma planes of two pictures (any records with y, u, v).
+template <class A, class B>
+YuvPsnr ComparePictures(const A& a, const B& b)
+{
+    return {PlanePsnr(a.y, b.y), PlanePsnr(a.u, b.u), PlanePsnr(a.v, b.v)};
 }
 
 }  // namespace dectest

@@ -1,9 +1,11 @@
 // FFmpeg's own decoder on an elementary stream, one thread: the reference
-// pictures (luma only) for the comparisons.
+// pictures (all three planes) for the comparisons.
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+#include "decoder/DecoderTestUtil.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -11,10 +13,9 @@ extern "C" {
 
 namespace dectest {
 
-inline std::vector<std::vector<uint8_t>> FfmpegDecodeLuma(const std::vector<uint8_t>& stream, AVCodecID id,
-                                                          int* width = nullptr, int* height = nullptr)
+inline std::vector<Picture> FfmpegDecode(const std::vector<uint8_t>& stream, AVCodecID id)
 {
-    std::vector<std::vector<uint8_t>> out;
+    std::vector<Picture> out;
     const AVCodec* codec = avcodec_find_decoder(id);
     if (!codec)
         return out;
@@ -30,15 +31,12 @@ inline std::vector<std::vector<uint8_t>> FfmpegDecodeLuma(const std::vector<uint
 
     auto drain = [&]() {
         while (avcodec_receive_frame(ctx, frame) == 0) {
-            std::vector<uint8_t> y(size_t(frame->width) * frame->height);
-            for (int r = 0; r < frame->height; ++r)
-                for (int c = 0; c < frame->width; ++c)
-                    y[size_t(r) * frame->width + c] = frame->data[0][size_t(r) * frame->linesize[0] + c];
-            if (width)
-                *width = frame->width;
-            if (height)
-                *height = frame->height;
-            out.push_back(std::move(y));
+            Picture p;
+            p.width = frame->width;
+            p.height = frame->height;
+            CopyPictureYuv(&p, frame->data[0], frame->data[1], frame->data[2], size_t(frame->linesize[0]),
+                           size_t(frame->linesize[1]));
+            out.push_back(std::move(p));
             av_frame_unref(frame);
         }
     };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "decoder/Decoder.h"
+#include "tests/decoder/DecoderTestUtil.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -22,17 +23,8 @@ extern "C" {
 
 namespace intertest {
 
-inline std::string ScratchDir() {
-  const char* s = std::getenv("VIEWER_TEST_SCRATCH");
-  std::string dir = s ? s : "/tmp";
-  if (std::system(("mkdir -p '" + dir + "'").c_str()) != 0) return "/tmp";
-  return dir;
-}
-
-inline std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+using dectest::ReadFile;
+using dectest::ScratchDir;
 
 // A panned test picture with its own moving parts.
 inline std::string PannedSource(int w, int h, int frames) {
@@ -92,6 +84,7 @@ struct Picture {
   int percent = 0;
   int width = 0, height = 0;
   std::vector<uint8_t> y;         // width x height
+  std::vector<uint8_t> u, v;      // (width + 1) / 2 x (height + 1) / 2
   std::vector<uint8_t> errorMap;  // per MB
 };
 
@@ -150,10 +143,7 @@ class OurDecoder {
     p.percent = o.uPercentDecoded;
     p.width = static_cast<int>(o.uWidth);
     p.height = static_cast<int>(o.uHeight);
-    p.y.resize(static_cast<size_t>(p.width) * p.height);
-    for (int r = 0; r < p.height; ++r)
-      std::memcpy(p.y.data() + static_cast<size_t>(r) * p.width, o.pY + static_cast<size_t>(r) * o.uStride,
-                  static_cast<size_t>(p.width));
+    dectest::CopyPictureYuv(&p, o.pY, o.pU, o.pV, o.uStride, o.uStride / 2);
     const int mbs = ((p.width + 15) / 16) * ((p.height + 15) / 16);
     if (o.pErrorMap) p.errorMap.assign(o.pErrorMap, o.pErrorMap + mbs);
     out->push_back(std::move(p));
@@ -201,10 +191,8 @@ inline std::vector<Picture> DecodeWithFfmpeg(const Split& split, AVCodecID id) {
                      : frame->pict_type == AV_PICTURE_TYPE_B ? 2
                      : frame->pict_type == AV_PICTURE_TYPE_S ? 3
                                                              : -1;
-      p.y.resize(static_cast<size_t>(p.width) * p.height);
-      for (int r = 0; r < p.height; ++r)
-        std::memcpy(p.y.data() + static_cast<size_t>(r) * p.width,
-                    frame->data[0] + static_cast<size_t>(r) * frame->linesize[0], static_cast<size_t>(p.width));
+      dectest::CopyPictureYuv(&p, frame->data[0], frame->data[1], frame->data[2],
+                              static_cast<size_t>(frame->linesize[0]), static_cast<size_t>(frame->linesize[1]));
       out.push_back(std::move(p));
       av_frame_unref(frame);
     }
@@ -227,16 +215,9 @@ inline std::vector<Picture> DecodeWithFfmpeg(const Split& split, AVCodecID id) {
   return out;
 }
 
-inline double LumaPsnr(const Picture& a, const Picture& b) {
-  if (a.y.size() != b.y.size() || a.y.empty()) return 0.0;
-  double se = 0;
-  for (size_t i = 0; i < a.y.size(); ++i) {
-    const double d = double(a.y[i]) - double(b.y[i]);
-    se += d * d;
-  }
-  if (se == 0) return 99.0;
-  const double mse = se / double(a.y.size());
-  return 10.0 * std::log10(255.0 * 255.0 / mse);
-}
+inline double LumaPsnr(const Picture& a, const Picture& b) { return dectest::PlanePsnr(a.y, b.y); }
+
+using dectest::ComparePictures;
+using dectest::YuvPsnr;
 
 }  // namespace intertest
