@@ -259,7 +259,7 @@ void SetupVop(DecoderInstance* d)
     }
 
     d->cur->increment = vol->vop_time_increment;
-    d->cur->seconds = d->fwdRef->seconds + vol->modulo_time_base;
+    d->cur->seconds = d->vopSeconds;
     if (vol->vop_coding_type == VOP_B) {
         const int R = vol->vop_time_increment_resolution;
         // Damaged time stamps may give any distance: 64-bit, kept in range.

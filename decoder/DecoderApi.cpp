@@ -215,9 +215,17 @@ extern "C" uint32_t DEC_Decode(void* instance, DEC_INPUT* in, DEC_OUTPUT* out)
             const int64_t res = vol->vop_time_increment_resolution;
             const int64_t dt = (int64_t(rec->seconds) - d->lastSeconds) * res - d->lastIncrement +
                                rec->increment;
-            d->lastSeconds = rec->seconds;
-            d->lastIncrement = rec->increment;
-            duration = res > 0 ? uint32_t(int64_t(dt * 90000 / res)) : 0u;
+            // A picture stamped before the last one output (B-VOPs in low-delay
+            // output, damaged stamps) lasts nothing and times go on from the
+            // later one, unless a time code went back: then they count again
+            // from this picture.
+            if (dt >= 0 || d->bTimeRestart) {
+                d->lastSeconds = rec->seconds;
+                d->lastIncrement = rec->increment;
+                d->bTimeRestart = dt >= 0 ? d->bTimeRestart : 0;
+            }
+            const int64_t ticks = res > 0 && dt > 0 ? dt * 90000 / res : 0;
+            duration = ticks > 0xFFFFFFFFll ? 0xFFFFFFFFu : uint32_t(ticks);
         }
         if (result)
             result->uDuration = duration;

@@ -225,6 +225,14 @@ struct DecoderInstance {
     DEC_MESSAGE_FN msgCallback;
     int lastSeconds;
     int lastIncrement; // H.263: last temporal reference
+    // MPEG-4 time base in whole seconds: of the last I/P/S-VOP in decoding
+    // order (or the last GOV time code), and the one before it, which B-VOPs
+    // count from.
+    int timeBase;
+    int lastTimeBase;
+    int vopSeconds;    // of the VOP header just parsed
+    int bTimeCodeSeen; // a GOV time code has set the time origin
+    int bTimeRestart;  // a GOV time code went back: output times count again from it
 };
 
 // Bytes of tab 1 used by the fixed work areas before the DC stores.

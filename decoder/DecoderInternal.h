@@ -15,6 +15,8 @@ int ParseConfigHeaders(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb);
 // 1 when a VOP header was parsed (reader after it), 0 at the end of the data.
 int ParseFrameHeaders(DecoderInstance* d, DEC_MESSAGE_FN cb);
 void ParseUserData(VolInfo* vol, BitReader* r);
+void ParseGovHeader(DecoderInstance* d);
+void AdvanceTimeBase(DecoderInstance* d); // after an accepted VOP header: sets vopSeconds
 int ParseVolHeader(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb);
 int ReadQuantMatrix(BitReader* r, uint8_t matrix[64]);
 void ParseComplexityEstimationHeader(VolInfo* vol, BitReader* r);

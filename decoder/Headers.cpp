@@ -70,11 +70,54 @@ int ParseFrameHeaders(DecoderInstance* d, DEC_MESSAGE_FN cb)
             ParseUserData(d->vol, r);
         } else if (code >= 0x20 && code <= 0x2F) {
             ParseVolHeader(d->vol, r, cb);
+        } else if (code == 0xB3) {
+            ParseGovHeader(d);
         } else if (code == 0xB6 && d->vol->video_object_layer_width != 0) {
-            if (ParseVopHeader(d) == 0)
+            if (ParseVopHeader(d) == 0) {
+                AdvanceTimeBase(d);
                 return 1;
+            }
         }
     }
+}
+
+void ParseGovHeader(DecoderInstance* d)
+{
+    BitReader* r = &d->reader;
+    if (BitstreamBitsLeft(r) < 18)
+        return;
+    const int hours = int(BitstreamGetBits(r, 5));
+    const int minutes = int(BitstreamGetBits(r, 6));
+    BitstreamSkipBits(r, 1);
+    const int seconds = int(BitstreamGetBits(r, 6));
+    if (minutes > 59 || seconds > 59)
+        return; // not a time code: keep counting from the VOPs
+    d->timeBase = (hours * 60 + minutes) * 60 + seconds;
+    if (d->timeBase < d->lastSeconds)
+        d->bTimeRestart = 1;
+    if (!d->bTimeCodeSeen && d->frameCount == 0) {
+        // Output times start at the first time code, not at midnight.
+        d->lastSeconds = d->timeBase;
+        d->lastIncrement = 0;
+    }
+    d->bTimeCodeSeen = 1;
+}
+
+void AdvanceTimeBase(DecoderInstance* d)
+{
+    // Damaged headers may carry any number of modulo_time_base ones: saturate.
+    auto add = [](int base, int seconds) {
+        const int64_t v = int64_t(base) + seconds;
+        return int(v > (1 << 30) ? (1 << 30) : v);
+    };
+    const VolInfo* vol = d->vol;
+    if (vol->vop_coding_type == VOP_B) {
+        d->vopSeconds = add(d->lastTimeBase, vol->modulo_time_base);
+        return;
+    }
+    d->lastTimeBase = d->timeBase;
+    d->timeBase = add(d->timeBase, vol->modulo_time_base);
+    d->vopSeconds = d->timeBase;
 }
 
 // Decimal digits at text[*pos]; an empty run gives 0.

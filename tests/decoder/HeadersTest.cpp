@@ -1,5 +1,5 @@
 // Headers and the DEC_ interface: refusals with their texts, user data flags,
-// H.263 picture headers, creation checks and durations.
+// H.263 picture headers, creation checks and durations (with GOV time codes).
 #include <gtest/gtest.h>
 
 #include <cstdarg>
@@ -419,6 +419,74 @@ TEST(Durations, H263TemporalReferenceWraps)
     const auto pics = dec.DecodeAll(chunks, false);
     ASSERT_EQ(pics.size(), 2u);
     EXPECT_EQ(pics[1].duration, 30030u);
+}
+
+}  // namespace
+
+namespace {
+
+bool HasGovHeader(const std::vector<uint8_t>& s)
+{
+    for (size_t i = 0; i + 3 < s.size(); ++i)
+        if (s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1 && s[i + 3] == 0xB3)
+            return true;
+    return false;
+}
+
+// FFmpeg writes a GOV header before every I-VOP; its time code is the second
+// of the first picture shown after it, which with B-VOPs comes before the
+// I-VOP. Delayed output gives each picture its own frame interval; low-delay
+// output (decoding order) never goes back in time and ends at the same time.
+TEST(Durations, GovTimeCodesWithBPictures)
+{
+    struct Case {
+        const char* name;
+        int frames;
+        const char* args;
+        uint32_t ticks; // of one frame interval
+    } cases[] = {
+        {"gov25.m4v", 150, "-c:v mpeg4 -bf 2 -g 25 -f m4v", 3600},
+        {"gov10.m4v", 40, "-c:v mpeg4 -bf 2 -g 7 -r 10 -f m4v", 9000},
+        // Three seconds a picture: modulo_time_base of 3 in every VOP.
+        {"gov_slow.m4v", 12, "-c:v mpeg4 -bf 1 -g 4 -r 1/3 -f m4v", 270000},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> stream = MakeStream(c.name, "176x144", c.frames, c.args);
+        ASSERT_TRUE(HasGovHeader(stream)) << c.name;
+        const auto chunks = SplitPictures(stream, false);
+        for (bool lowDelay : {false, true}) {
+            OurDecoder dec(176, 144, ConfigHeaders(stream), 0, lowDelay);
+            ASSERT_NE(dec.handle(), nullptr);
+            const auto pics = dec.DecodeAll(chunks, !lowDelay);
+            ASSERT_EQ(pics.size(), size_t(c.frames)) << c.name;
+            EXPECT_EQ(pics[0].duration, 0u) << c.name;
+            uint64_t total = 0;
+            for (size_t i = 1; i < pics.size(); ++i) {
+                if (!lowDelay) {
+                    EXPECT_EQ(pics[i].duration, c.ticks) << c.name << " picture " << i;
+                }
+                EXPECT_LE(pics[i].duration, 3u * c.ticks) << c.name << " picture " << i << " low delay";
+                total += pics[i].duration;
+            }
+            EXPECT_EQ(total, uint64_t(c.frames - 1) * c.ticks) << c.name << " low delay " << lowDelay;
+        }
+    }
+}
+
+// Two recordings one after the other: the second time code goes back to 0.
+// The first picture of the second lasts nothing, the rest their interval.
+TEST(Durations, TimeCodeGoingBackStartsCountingAgain)
+{
+    std::vector<uint8_t> stream = MakeStream("gov_twice.m4v", "176x144", 30, "-c:v mpeg4 -bf 2 -g 10 -f m4v");
+    ASSERT_TRUE(HasGovHeader(stream));
+    const size_t one = stream.size();
+    stream.insert(stream.end(), stream.begin(), stream.begin() + long(one));
+    OurDecoder dec(176, 144, ConfigHeaders(stream), 0, false);
+    ASSERT_NE(dec.handle(), nullptr);
+    const auto pics = dec.DecodeAll(SplitPictures(stream, false), true);
+    ASSERT_EQ(pics.size(), 60u);
+    for (size_t i = 0; i < pics.size(); ++i)
+        EXPECT_EQ(pics[i].duration, i % 30 == 0 ? 0u : 3600u) << "picture " << i;
 }
 
 }  // namespace
