@@ -50,11 +50,15 @@ void ConcealLostMacroblocks(DecoderInstance* d, int targetMb) {
       Fill(d->curV, cs, 8, 128);
     }
     *d->curQpCursor = qp;
-    // A B-VOP is no reference: its losses leave the map and the future
-    // reference's MB types (which its direct mode and skips read) alone.
+    *d->errorMapCursor = 1;
+    // A B-VOP is no reference: its losses leave the future reference's MB
+    // types and vectors (which its direct mode and skips read) alone. A lost
+    // MB of an anchor counts as coded without motion: the B-VOPs after it
+    // read bits for it, as they do for most MBs.
     if (!bVop) {
-      *d->errorMapCursor = 1;
-      *d->mbTypeCursor = MB_NOT_CODED;
+      *d->mbTypeCursor = MB_INTER;
+      std::memset(d->blockMvCursor, 0, 4 * sizeof(DecMv));
+      *d->fieldSelectCursor = -1;
     }
     NextMacroblock(d);
   }

@@ -113,8 +113,6 @@ int SetupVolBuffers(DecoderInstance* d)
     // Tab 2: per-MB maps, each from a multiple of 4.
     uint8_t* q = AlignUp(static_cast<uint8_t*>(d->tabBase[2]), 4);
     uint8_t* end2 = static_cast<uint8_t*>(d->tabBase[2]) + d->tabSize[2];
-    uint8_t* errorMap = q;
-    q = AlignUp(q + mbCount, 4);
     int8_t* mbTypeMap = reinterpret_cast<int8_t*>(q);
     q = AlignUp(q + mbCount, 4);
     uint8_t* qpA = q;
@@ -153,7 +151,7 @@ int SetupVolBuffers(DecoderInstance* d)
     d->crDcStore = crDc;
     d->acRowStore = acRow;
     d->acColStore = acCol;
-    d->errorMap = errorMap;
+    d->errorMap = d->cur->errorMap;
     d->mbTypeMap = mbTypeMap;
     d->prevQpMap = qpA;
     d->curQpMap = qpB;
@@ -161,7 +159,8 @@ int SetupVolBuffers(DecoderInstance* d)
     d->fieldMvMap = fieldMv;
     d->fieldSelectMap = fieldSelect;
 
-    std::memset(errorMap, 255, size_t(mbCount));
+    for (uint32_t i = 0; i < d->uFrmBufferNum; ++i)
+        std::memset(d->frames[i].errorMap, 255, size_t(mbCount));
     std::memset(mbTypeMap, MB_NOT_CODED, size_t(mbCount));
     std::memset(qpA, vol->vop_quant > 0 ? vol->vop_quant : 1, size_t(mbCount));
     std::memset(qpB, vol->vop_quant > 0 ? vol->vop_quant : 1, size_t(mbCount));
@@ -242,6 +241,12 @@ void SetupVop(DecoderInstance* d)
         d->curQpMap = t;
     }
     d->prevCodingType = vol->vop_coding_type;
+    // The picture's map starts as the one its prediction descends from: the
+    // past anchor's for an anchor, the future anchor's for a B-VOP.
+    const FrameRecord* from = vol->vop_coding_type == VOP_B ? d->bwdRef : d->fwdRef;
+    if (from != d->cur)
+        std::memcpy(d->cur->errorMap, from->errorMap, size_t(d->mbCount));
+    d->errorMap = d->cur->errorMap;
     SeekMacroblock(d, 0);
 
     d->copyBlockFn = CopyBlock8;
@@ -297,6 +302,7 @@ void CopyNotCodedVop(DecoderInstance* d)
     std::memcpy(d->curQpMap, d->prevQpMap, size_t(d->mbCount));
     if (d->cur == d->fwdRef)
         return;
+    std::memcpy(d->cur->errorMap, d->fwdRef->errorMap, size_t(d->mbCount));
     const size_t luma = size_t(d->mbCount) * 256;
     const size_t chroma = size_t(d->mbCount) * 64;
     std::memcpy(d->cur->pY, d->fwdRef->pY, luma);

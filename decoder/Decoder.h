@@ -81,7 +81,7 @@ typedef struct DEC_OUTPUT {
     unsigned char* pV;
     uint32_t uReserved;           // not written
     int32_t uPercentDecoded;      // 100 x decoded macroblocks / macroblocks of the picture
-    const unsigned char* pErrorMap; // per macroblock: 255 not yet decoded, 0 decoded, 1 lost
+    const unsigned char* pErrorMap; // the output picture's, per macroblock: 255 not yet decoded, 0 decoded, 1 lost
 } DEC_OUTPUT;
 
 // Fills the four tab sizes from uFrmBufferNum and the maxima; returns 4.

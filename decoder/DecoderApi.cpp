@@ -25,9 +25,10 @@ void TabSizes(const DEC_PARAM* p, uint32_t sizes[4])
     const uint64_t mbh = (uint64_t(p->uMaxDecodableHeight) + 15) / 16;
     sizes[0] = uint32_t(sizeof(DecoderInstance) + kInstanceAlign);
     sizes[1] = Saturate((4 * mbw * mbh + 2 * mbw * (mbh + 16) + 1468) * 2);
-    sizes[2] = Saturate(25 * mbw * mbh + 28);
+    sizes[2] = Saturate(24 * mbw * mbh + 28);
+    // The frame records, each followed by its error map.
     sizes[3] = Saturate(kFrameAlign + sizeof(VolInfo) + kFrameAlign +
-                        uint64_t(p->uFrmBufferNum) * sizeof(FrameRecord));
+                        uint64_t(p->uFrmBufferNum) * (sizeof(FrameRecord) + mbw * mbh));
 }
 
 template <class T>
@@ -124,8 +125,12 @@ extern "C" void* DEC_Init(DEC_MEMTAB memTab[4], DEC_PARAM* param, DEC_VIDEO_INFO
         d->tabBase[i] = memTab[i].pBase;
         d->tabSize[i] = memTab[i].uSize;
     }
+    uint8_t* maps = reinterpret_cast<uint8_t*>(frames + param->uFrmBufferNum);
+    const size_t mapBytes = size_t(param->uMaxDecodableWidth / 16) * (param->uMaxDecodableHeight / 16);
     for (uint32_t i = 0; i < param->uFrmBufferNum; ++i) {
         const DEC_FRAME_BUF& fb = param->pFrameBuffers[i];
+        frames[i].errorMap = maps + i * mapBytes;
+        std::memset(frames[i].errorMap, 255, mapBytes);
         frames[i].pY = AlignPtr<uint8_t>(fb.pY, 16);
         frames[i].pU = AlignPtr<uint8_t>(fb.pU, 16);
         frames[i].pV = AlignPtr<uint8_t>(fb.pV, 16);
@@ -187,8 +192,9 @@ extern "C" uint32_t DEC_Decode(void* instance, DEC_INPUT* in, DEC_OUTPUT* out)
     d->bReset = in->bReset ? 1 : 0;
     BitstreamInit(&d->reader, in->pData, length);
 
-    if (d->bReset && d->errorMap && d->mbCount > 0)
-        std::memset(d->errorMap, 1, size_t(d->mbCount));
+    // The next picture takes its map from the latest anchor.
+    if (d->bReset && d->mbCount > 0)
+        std::memset(d->bwdRef->errorMap, 1, size_t(d->mbCount));
 
     int ready = 0;
     if (in->uLength == 0) {
@@ -242,7 +248,7 @@ extern "C" uint32_t DEC_Decode(void* instance, DEC_INPUT* in, DEC_OUTPUT* out)
         out->pU = d->outPlanes->pU;
         out->pV = d->outPlanes->pV;
         out->uPercentDecoded = int32_t(int64_t(rec->decodedMbs) * 100 / d->mbCount);
-        out->pErrorMap = d->errorMap;
+        out->pErrorMap = rec->errorMap;
         if (result)
             result->iCodingType = rec->codingType;
     } else {

@@ -89,6 +89,7 @@ struct FrameRecord {
     int32_t decodedMbs;
     int32_t seconds;    // accumulated modulo time base
     int32_t increment;  // vop_time_increment (H.263: temporal reference)
+    uint8_t* errorMap;  // per MB: the error map as this picture left it
 };
 
 struct DecoderInstance;
@@ -174,7 +175,7 @@ struct DecoderInstance {
     int8_t* mbTypeMap;
     uint8_t* prevQpMap;
     uint8_t* curQpMap;
-    uint8_t* errorMap;
+    uint8_t* errorMap; // the map of cur, being written
     int16_t* lumaDcStore;
     int16_t* cbDcStore;
     int16_t* crDcStore;
