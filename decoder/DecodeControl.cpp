@@ -36,6 +36,15 @@ int EndRule(DecoderInstance* d)
     return 0;
 }
 
+// After a new picture size: pictures of the old one can be neither
+// references nor output, and output times count again from the new ones.
+void ForgetPictures(DecoderInstance* d)
+{
+    for (uint32_t i = 0; i < d->uFrmBufferNum; ++i)
+        d->frames[i].codingType = -1;
+    d->bTimeRestart = 1;
+}
+
 }  // namespace
 
 int DivSigned(int a, int b)
@@ -322,13 +331,37 @@ int DecodeMpeg4Frame(DecoderInstance* d)
         case STATE_BETWEEN: {
             const int w = vol->video_object_layer_width;
             const int h = vol->video_object_layer_height;
+            const bool hadBuffers = BuffersMatchVol(d);
+            const BitReader headerStart = *r;
+            const int timeBase = d->timeBase;
+            const int lastTimeBase = d->lastTimeBase;
             const int found = ParseFrameHeaders(d, d->msgCallback);
+            const bool resized = hadBuffers && (w != vol->video_object_layer_width ||
+                                                h != vol->video_object_layer_height);
+            if (resized && !d->bResizeOutput && !d->bLowDelay && d->bwdRef->codingType >= 0) {
+                // The held-back anchor goes out first at its own size; the
+                // caller feeds the headers of the new size again.
+                vol->video_object_layer_width = w;
+                vol->video_object_layer_height = h;
+                *r = headerStart;
+                d->timeBase = timeBase;
+                d->lastTimeBase = lastTimeBase;
+                d->outRec = d->bwdRef;
+                d->outPlanes = d->bwdRef;
+                d->bResizeOutput = 1;
+                return 1;
+            }
+            d->bResizeOutput = 0;
             const bool changed = w != vol->video_object_layer_width ||
                                  h != vol->video_object_layer_height ||
                                  (vol->video_object_layer_width != 0 && !BuffersMatchVol(d));
             if (changed && SetupVolBuffers(d) != 0) {
                 DEC_MSG(d->msgCallback, kSizeError);
-            } else if (found && !(vol->bNotCoded && vol->bPackedBitstream)) {
+                break;
+            }
+            if (resized)
+                ForgetPictures(d);
+            if (found && !(vol->bNotCoded && vol->bPackedBitstream)) {
                 SetupVop(d);
                 if (vol->bNotCoded) {
                     CopyNotCodedVop(d);

@@ -6,6 +6,15 @@
 // chunk of bitstream (normally one picture) per DEC_Decode call. An empty
 // chunk (uLength 0) flushes the held-back anchor picture.
 //
+// DEC_Decode returns the bytes it consumed. When that is less than the chunk,
+// the caller passes the rest of the chunk again in the next call (and so on
+// until all is consumed or a call consumes nothing and outputs no picture):
+// a picture ends where its data ends, and headers after it (GOV, VOL) take
+// effect only when fed. A VOL header of a new picture size makes the call
+// output the picture held back from the old size, at the old size and
+// stride, and consume nothing of the new headers; fed again, they decode at
+// the new size.
+//
 // Records keep the field order of the original 32-bit interface; on a 64-bit
 // build the pointer fields are 8 bytes wide, every other field is 32 bits.
 #pragma once
@@ -30,8 +39,13 @@ typedef struct DEC_STREAM_CONFIG {
     int32_t bLowDelay;                // non-zero: output each picture right after decoding it
 } DEC_STREAM_CONFIG;
 
+// Each plane holds a picture of the largest size, which the decoder places
+// at the plane's address raised to a multiple of 16: pY at least
+// uMaxDecodableWidth x uMaxDecodableHeight + 15 bytes, pU and pV each
+// (uMaxDecodableWidth / 2) x (uMaxDecodableHeight / 2) + 15 bytes. Pictures
+// are stored at a stride of the width raised to a multiple of 16 (DEC_OUTPUT).
 typedef struct DEC_FRAME_BUF {
-    unsigned char* pY; // raised to a multiple of 16 by the decoder
+    unsigned char* pY;
     unsigned char* pU;
     unsigned char* pV;
     uint32_t uReserved;

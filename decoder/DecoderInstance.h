@@ -234,6 +234,7 @@ struct DecoderInstance {
     int vopSeconds;    // of the VOP header just parsed
     int bTimeCodeSeen; // a GOV time code has set the time origin
     int bTimeRestart;  // a GOV time code went back: output times count again from it
+    int bResizeOutput; // the held-back anchor went out ahead of a new VOL size
 };
 
 // Bytes of tab 1 used by the fixed work areas before the DC stores.
