@@ -4,6 +4,7 @@
 
 #include "media/RecordingNames.h"
 #include "platform/DriveTable.h"
+#include "platform/FileAccess.h"
 #include "platform/MessageBox.h"
 #include "settings/CardFiles.h"
 #include "settings/SetupCommand.h"
@@ -30,12 +31,6 @@ bool IsRecordingKind(const QString& kind)
     return false;
 }
 
-bool HasRecordingExtension(const QString& name)
-{
-    const QString ext = name.right(4).toUpper();
-    return ext == QLatin1String(".AVI") || ext == QLatin1String(".MP4");
-}
-
 struct Search {
     QString root;             // the drive's native root, cleaned
     QTreeWidget* view = nullptr;
@@ -43,22 +38,23 @@ struct Search {
     QSet<QString> visited;    // canonical folders already searched: a link back up ends there
 };
 
+// Entries are read by the bytes the system gives, so a name that is not valid in its encoding
+// is listed too and opens again by the same bytes.
 void SearchFolder(Search& s, const QString& dir)
 {
-    const QString canonical = QFileInfo(dir).canonicalFilePath();
+    const QString canonical = CanonicalFolder(dir);
     if (canonical.isEmpty() || s.visited.contains(canonical)) return;
     s.visited.insert(canonical);
 
-    const QFileInfoList entries =
-        QDir(dir).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Unsorted);
-    for (const QFileInfo& e : entries) {
-        if (e.isDir()) {
-            SearchFolder(s, e.filePath());
+    const QString base = QDir::cleanPath(dir);
+    for (const FolderEntry& e : ListFolder(dir)) {
+        const QString path = base + QLatin1Char('/') + e.name;
+        if (e.folder) {
+            SearchFolder(s, path);
             continue;
         }
-        const QString name = e.fileName();
+        const QString& name = e.name;
         if (!HasRecordingExtension(name)) continue;
-        const QString path = e.filePath();
         // The kind is the first component below the drive's root, at any depth.
         const QString relative = QDir(s.root).relativeFilePath(path);
         const int slash = relative.indexOf(QLatin1Char('/'));
@@ -93,9 +89,9 @@ void CSamplePlayerDlg::OnBnClickedSdOpen()
 
     QString drive;
     if (!FindEventDrive(&drive)) {
-        const QString text = ByLanguage(m_nLanguage, "카르벤 SD 카드가 없습니다.", "There is no device SD card.",
-                                        "SDカードを認識できません。");
-        if (!text.isEmpty()) ShowMessageBox(this, text, LanguageTitle(m_nLanguage), MB_OK);
+        const QString text = ByLanguageOrEnglish(m_nLanguage, "카르벤 SD 카드가 없습니다.", "There is no device SD card.",
+                                                 "SDカードを認識できません。");
+        ShowMessageBox(this, text, TitleOrEnglish(m_nLanguage), MB_OK);
         return;
     }
     m_strCardPath = drive;

@@ -6,14 +6,15 @@
 #include "controls/BitSlider.h"
 #include "controls/BitmapButton.h"
 #include "media/RecordingNames.h"
+#include "platform/FileAccess.h"
 #include "platform/FileDialogs.h"
+#include "platform/MessageBox.h"
 #include "platform/MouseKeys.h"
+#include "settings/SetupTexts.h"
 #include "views/ListDlg.h"
 #include "views/RecordingTable.h"
 #include "views/VideoPane.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QMouseEvent>
 #include <QTreeWidget>
 #include <QWindow>
@@ -28,6 +29,30 @@ constexpr int kListPanelHeight = 720;
 unsigned MouseFlags(const QMouseEvent* e) { return CVideoPane::KeyFlags(e->buttons(), e->modifiers()); }
 
 bool InDragStrip(QPoint p) { return p.x() >= 0 && p.x() <= 1023 && p.y() >= 0 && p.y() <= 32; }
+
+// Chosen files that are not listed, by reason.
+struct PassedOver {
+    int notRecording = 0;
+    int unreadable = 0;
+    int small = 0;
+    int Total() const { return notRecording + unreadable + small; }
+};
+
+QString PassedOverText(int language, const PassedOver& p)
+{
+    QString text = ByLanguageOrEnglish(language, "선택한 파일 중 %1개를 목록에 넣지 않았습니다.",
+                                       "%1 of the chosen files were passed over.",
+                                       "選択したファイルのうち%1個は一覧に入れませんでした。")
+                       .arg(p.Total());
+    const auto line = [&](int count, const char* korean, const char* english, const char* japanese) {
+        if (count > 0) text += QLatin1Char('\n') + ByLanguageOrEnglish(language, korean, english, japanese).arg(count);
+    };
+    line(p.notRecording, ".mp4 또는 .avi 파일이 아님: %1개", "Not an .mp4 or .avi file: %1",
+         ".mp4または.aviファイルではない：%1個");
+    line(p.unreadable, "읽을 수 없음: %1개", "Cannot be read: %1", "読み取れない：%1個");
+    line(p.small, "10KB 이하: %1개", "10 KB or smaller: %1", "10KB以下：%1個");
+    return text;
+}
 
 }  // namespace
 
@@ -149,7 +174,8 @@ void CSamplePlayerDlg::OnBnClickedOpen()
     request.kind = FileDialogKind::OpenMany;
     request.owner = this;
     request.startPath = QStringLiteral("*.avi");
-    request.filter = QStringLiteral("mp4 files(*.mp4, *.avi) (*.mp4 *.avi)");
+    // The camera writes its names in either case; the dialog's patterns are case-sensitive.
+    request.filter = QStringLiteral("mp4 files(*.mp4, *.avi) (*.mp4 *.avi *.MP4 *.AVI)");
     const QStringList paths = RunFileDialog(request);
     if (!paths.isEmpty()) {
         FillListFromFiles(paths);
@@ -168,15 +194,22 @@ bool CSamplePlayerDlg::FillListFromFiles(const QStringList& paths)
     QTreeWidget* view = m_pListDlg->GetVisibleList();
     QTreeWidget* master = m_pListDlg->GetMasterList();
     int k = 0;
+    PassedOver passed;
     for (const QString& path : paths) {
-        if (!path.contains(QLatin1String(".avi"))) continue;
-        // Opened for writing too: a file the user cannot change (read-only, or on a
-        // write-protected card) is passed over. The read-only mark is honoured even where the
-        // open alone would ignore it (the administrator).
-        QFile file(path);
-        if (!(QFileInfo(path).permissions() & QFileDevice::WriteOwner)) continue;
-        if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) continue;
-        if (file.size() / 1024 <= 10) continue;
+        if (!HasRecordingExtension(path)) {
+            ++passed.notRecording;
+            continue;
+        }
+        // Tested for reading only: a card with its lock switch on still plays.
+        qint64 size = 0;
+        if (CheckRegularFile(path, &size) != FileCheck::Ok) {
+            ++passed.unreadable;
+            continue;
+        }
+        if (size / 1024 <= 10) {
+            ++passed.small;
+            continue;
+        }
 
         RecordingRecord record;
         record.m_strPath = path;
@@ -193,5 +226,6 @@ bool CSamplePlayerDlg::FillListFromFiles(const QStringList& paths)
         CListDlg::AppendRow(master, date, time, QStringLiteral("File"), path);
     }
     m_pListDlg->RefreshList();
+    if (passed.Total() > 0) ShowMessageBox(this, PassedOverText(m_nLanguage, passed), g_strVersionTitle, MB_OK);
     return false;
 }

@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/NetworkState.h"
 #include "platform/Resources.h"
+#include "settings/SetupTexts.h"
 #include "views/ListDlg.h"
 #include "views/MapGlobals.h"
 #include "views/RearViewDlg.h"
@@ -271,10 +272,10 @@ void CSamplePlayerDlg::LayOutForScreenMode()
 void CSamplePlayerDlg::OnBnClickedFullScreen()
 {
     if (ListRowCount() == 0) {
-        const char* text = m_nLanguage == 2 ? "선택된 파일이 없습니다."
-                         : m_nLanguage == 1 ? "File is not selected."
-                         : m_nLanguage == 0 ? "ファイルが選択されていません。" : "";
-        ShowMessageBox(this, QString::fromUtf8(text), g_strVersionTitle, MB_ICONWARNING);
+        ShowMessageBox(this,
+                       ByLanguageOrEnglish(m_nLanguage, "선택된 파일이 없습니다.", "File is not selected.",
+                                           "ファイルが選択されていません。"),
+                       g_strVersionTitle, MB_ICONWARNING);
         return;
     }
     if (m_nScreenMode == kScreenNormal) {

@@ -5,10 +5,13 @@
 #include "controls/BitSlider.h"
 #include "controls/SkinButton.h"
 #include "controls/BitmapButton.h"
+#include "media/HVStreamParseFilter.h"
 #include "platform/ComResult.h"
+#include "platform/FileAccess.h"
 #include "platform/MessageBox.h"
 #include "platform/WaveOut.h"
 #include "settings/CardLanguage.h"
+#include "settings/SetupTexts.h"
 #include "views/ListDlg.h"
 #include "views/RecordingTable.h"
 #include "views/MapGlobals.h"
@@ -17,6 +20,7 @@
 #include "views/WebBrowser2.h"
 #include "views/ZoomDlg.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <cstring>
 
@@ -24,13 +28,125 @@ namespace {
 // A source that keeps answering something other than a sample, the end or a failure is
 // treated as at its end after this many answers in a row, so the window never hangs.
 constexpr int kMaxOddReads = 1000;
+
+// Why a recording from the list cannot be played.
+enum class PlayFailure { NoData, Missing, NotRegular, NoAccess, ReadError, Empty, Damaged };
+
+PlayFailure FailureOf(FileCheck check)
+{
+    switch (check) {
+    case FileCheck::Missing: return PlayFailure::Missing;
+    case FileCheck::NotRegular: return PlayFailure::NotRegular;
+    case FileCheck::NoAccess: return PlayFailure::NoAccess;
+    default: return PlayFailure::ReadError;
+    }
+}
+
+QString FailureReason(int language, PlayFailure failure)
+{
+    switch (failure) {
+    case PlayFailure::Missing:
+        return ByLanguageOrEnglish(language, "파일을 찾을 수 없습니다", "the file is not there any more",
+                                   "ファイルが見つかりません");
+    case PlayFailure::NotRegular:
+        return ByLanguageOrEnglish(language, "일반 파일이 아닙니다 (폴더, 장치 또는 파이프)",
+                                   "it is not a regular file (a folder, device or pipe)",
+                                   "通常のファイルではありません（フォルダ、デバイスまたはパイプ）");
+    case PlayFailure::NoAccess:
+        return ByLanguageOrEnglish(language, "읽기 권한이 없습니다", "reading it is not permitted",
+                                   "読み取りが許可されていません");
+    case PlayFailure::Empty:
+        return ByLanguageOrEnglish(language, "빈 파일입니다", "the file is empty", "ファイルが空です");
+    case PlayFailure::Damaged:
+        return ByLanguageOrEnglish(language, "파일이 손상되었거나 녹화 파일이 아닙니다",
+                                   "it is damaged or is not a recording",
+                                   "ファイルが壊れているか、録画ファイルではありません");
+    default:
+        return ByLanguageOrEnglish(language, "SD 카드를 읽을 수 없습니다", "the card could not be read",
+                                   "SDカードを読み取れません");
+    }
+}
+
+// The message for a recording that did not open; an unknown language reads English.
+QString FailureText(int language, PlayFailure failure, const QString& path)
+{
+    if (failure == PlayFailure::NoData)
+        return ByLanguageOrEnglish(language, "재생할 수 없는 파일입니다.\n파일명 : %1", "Invalid File.\nFile name : %1",
+                                   "ファイルを再生できません。: %1")
+            .arg(path);
+    return ByLanguageOrEnglish(language, "재생할 수 없는 파일입니다 (%1).\n파일명 : %2",
+                               "This file cannot be played: %1.\nFile name : %2", "ファイルを再生できません（%1）。: %2")
+        .arg(FailureReason(language, failure), path);
+}
+
 }  // namespace
 
 bool CSamplePlayerDlg::OpenSelectedFile(QString path)
 {
+    const QString failure = LoadRecording(path);
+    if (failure.isEmpty()) return true;
+    if (m_bSkipping) {
+        // A row tried by the skip below: the skip goes on, the message waits for its end.
+        m_aSkippedMessages.push_back(failure);
+        return false;
+    }
+    // The next rows are tried first, then the user is told about each file passed over.
+    QStringList messages = SkipToPlayableRow();
+    messages.push_back(failure);
+    if (ListRowCount() == m_nCurrentRow + 1 && m_player.GetState() != kStateRunning) KillPlaybackTimer();
+    for (const QString& text : messages) ShowMessageBox(this, text, g_strVersionTitle, MB_OK);
+    FocusListWindow();
+    return false;
+}
+
+QStringList CSamplePlayerDlg::SkipToPlayableRow()
+{
+    // One row after the other, never by recursion: a card may hold thousands of such files.
+    // The window keeps painting and its timers run between rows; input waits for the end.
+    // Next goes on from the list's mark: it is put on the row that failed, so that no file is
+    // tried, and told, twice.
+    m_bSkipping = true;
+    if (ListRowCount() > m_nCurrentRow + 1 && ListSelectionMark() != m_nCurrentRow) ListSelectOnly(m_nCurrentRow);
+    while (ListRowCount() > m_nCurrentRow + 1) {
+        const qsizetype before = m_aSkippedMessages.size();
+        const int row = m_nCurrentRow;
+        PlayNextFile();
+        // The row played, had no path, or the list changed under the skip.
+        if (m_aSkippedMessages.size() == before || m_nCurrentRow <= row) break;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    m_bSkipping = false;
+    QStringList messages;
+    // Latest first, as each file would have been reported once the next had started.
+    for (qsizetype i = m_aSkippedMessages.size(); i-- > 0;) messages.push_back(m_aSkippedMessages.at(i));
+    m_aSkippedMessages.clear();
+    return messages;
+}
+
+QString CSamplePlayerDlg::LoadRecording(const QString& path)
+{
     m_player.SetSourceFlag(0);
     m_bReopen = 0;
-    if (!m_player.OpenFile(path)) return false;
+    // A file that cannot be read or holds no data track is told from its header alone, so a
+    // folder of thousands of them is passed over quickly; the earlier recording closes as an
+    // open of a broken file would close it.
+    qint64 size = 0;
+    const FileCheck check = CheckRegularFile(path, &size);
+    PlayFailure failure = PlayFailure::Damaged;
+    if (check != FileCheck::Ok) failure = FailureOf(check);
+    else if (size == 0) failure = PlayFailure::Empty;
+    else {
+        const auto probe = HVStreamParseFilter::ProbeDataTrack(path);
+        if (probe == HVStreamParseFilter::kNoDataTrack) failure = PlayFailure::NoData;
+        else if (probe == HVStreamParseFilter::kHasDataTrack && m_player.OpenFile(path))
+            return LoadOpenedRecording() ? QString() : FailureText(m_nLanguage, PlayFailure::NoData, path);
+    }
+    m_player.StopAndClose();
+    return FailureText(m_nLanguage, failure, path);
+}
+
+bool CSamplePlayerDlg::LoadOpenedRecording()
+{
     // The earlier recording's pictures go; the new one's first pictures arrive from the player.
     ClearPanes();
 
@@ -74,16 +190,7 @@ bool CSamplePlayerDlg::OpenSelectedFile(QString path)
         }
         if (r == 38 || r == E_FAIL || ++oddReads >= kMaxOddReads) {
             if (samples > 0) break;
-            // No data at all: the next row is tried first, then the user is told.
-            if (ListRowCount() > m_nCurrentRow + 1) PlayNextFile();
-            const QString text = m_nLanguage == 2 ? QString::fromUtf8("재생할 수 없는 파일입니다.\n파일명 : %1").arg(path)
-                               : m_nLanguage == 1 ? QString("Invalid File.\nFile name : %1").arg(path)
-                               : m_nLanguage == 0 ? QString::fromUtf8("ファイルを再生できません。: %1").arg(path)
-                                                  : QString();
-            if (ListRowCount() == m_nCurrentRow + 1) KillPlaybackTimer();
-            ShowMessageBox(this, text, g_strVersionTitle, MB_OK);
-            FocusListWindow();
-            return false;
+            return false;  // no data at all
         }
     }
 

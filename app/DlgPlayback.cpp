@@ -237,6 +237,7 @@ void CSamplePlayerDlg::OnBnClickedFrameStep()
 
 void CSamplePlayerDlg::OnTimer(int nIDEvent)
 {
+    if (m_bSkipping) return;  // the skip over unplayable rows chooses the row; nothing to update
     if (nIDEvent == kPlaybackTimerId && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) UpdatePlayPosition();
     if (g_bListPlayRequest == 1) {
         OnBnClickedPlay();
@@ -309,7 +310,7 @@ void CSamplePlayerDlg::UpdatePlayPosition()
 // A drag of a slider is left to finish: the update then finds the end by itself.
 void CSamplePlayerDlg::OnPlaybackComplete()
 {
-    if (QGuiApplication::mouseButtons() & Qt::LeftButton) return;
+    if (m_bSkipping || (QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
     if (m_player.GetState() == kStateRunning) UpdatePlayPosition();
 }
 

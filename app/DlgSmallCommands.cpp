@@ -140,9 +140,9 @@ void CSamplePlayerDlg::OnBnClickedGraph()
     if (ListRowCount() > 0) {
         if (m_graphDlg.DoModal() == QDialog::Rejected && list) list->setFocus();  // closed with cancel
     } else {
-        const QString text = ByLanguage(m_nLanguage, "선택된 파일이 없습니다.", "File is not selected.",
-                                        "ファイルが選択されていません。");
-        if (!text.isEmpty()) ShowMessageBox(this, text, LanguageTitle(m_nLanguage), MB_ICONWARNING);
+        const QString text = ByLanguageOrEnglish(m_nLanguage, "선택된 파일이 없습니다.", "File is not selected.",
+                                                 "ファイルが選択されていません。");
+        ShowMessageBox(this, text, TitleOrEnglish(m_nLanguage), MB_ICONWARNING);
     }
     if (list) list->setFocus();
 }

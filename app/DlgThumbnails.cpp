@@ -5,6 +5,7 @@
 
 #include "media/FrameGrabber.h"
 #include "platform/DriveTable.h"
+#include "platform/FileAccess.h"
 #include "platform/Resources.h"
 #include "views/PreviewLayer.h"
 
@@ -37,7 +38,7 @@ QImage PictureImage(const GrabbedPicture& p)
 
 bool OpenRecording(FrameGrabber& grabber, const QString& path)
 {
-    return !path.isEmpty() && grabber.Open(QFile::encodeName(path).toStdString());
+    return !path.isEmpty() && grabber.Open(FileNameToBytes(path).toStdString());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -96,7 +97,7 @@ public:
     void OnHScroll(int nSBCode, int nPos, QWidget* pScrollBar);
     void UpdateTimeLabels(std::int64_t positionMs, std::int64_t durationMs);
 
-    // Opening.
+    // Opening. A recording that cannot be played is reported and the next rows are tried.
     bool OpenSelectedFile(QString path);
     bool CheckFiltersRegistered();
 
@@ -253,6 +254,14 @@ private:
     void LayOutForScreenMode();
     void ResetPaneZoom();
     void ClearPanes();
+    // Opening: the message for a recording that cannot be played, empty when it opened with
+    // its data; the rest of the open once the player holds it; the skip over the rows after
+    // the current one until one plays, answering the skipped rows' messages.
+    QString LoadRecording(const QString& path);
+    bool LoadOpenedRecording();
+    QStringList SkipToPlayableRow();
+    bool m_bSkipping = false;
+    QStringList m_aSkippedMessages;
 
     // The list window's visible list, as the playback commands use it.
     int ListRowCount() const;

@@ -1,5 +1,7 @@
 #include "media/FrameGrabber.h"
 
+#include "platform/FileAccess.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -98,6 +100,8 @@ FrameGrabber::~FrameGrabber() = default;
 bool FrameGrabber::Open(const std::string& path)
 {
     Close();
+    // A named pipe or a device would hold the demuxer for ever.
+    if (CheckRegularFile(FileNameFromBytes(QByteArray::fromStdString(path))) != FileCheck::Ok) return false;
     if (avformat_open_input(&d->fmt, path.c_str(), nullptr, nullptr) < 0) return false;
     // MP4 and AVI headers describe their streams fully; probing frames is only for the rest.
     bool described = true;

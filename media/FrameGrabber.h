@@ -23,7 +23,8 @@ public:
     FrameGrabber(const FrameGrabber&) = delete;
     FrameGrabber& operator=(const FrameGrabber&) = delete;
 
-    // False for a file no demuxer reads; an earlier file is closed first.
+    // path is the file name's bytes. False for a file no demuxer reads and for anything that
+    // is not a regular file; an earlier file is closed first.
     bool Open(const std::string& path);
     void Close();
 

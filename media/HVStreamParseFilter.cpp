@@ -1,5 +1,7 @@
 #include "media/HVStreamParseFilter.h"
 
+#include "platform/FileAccess.h"
+
 #include <QFile>
 #include <algorithm>
 #include <cstring>
@@ -43,10 +45,12 @@ struct FormatCloser {
 };
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 
-FormatPtr OpenFormat(const std::string& path)
+// Only a regular file: libavformat would wait for ever on a named pipe or a device.
+FormatPtr OpenFormat(const QString& path)
 {
+    if (CheckRegularFile(path) != FileCheck::Ok) return nullptr;
     AVFormatContext* ctx = nullptr;
-    if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return nullptr;
+    if (avformat_open_input(&ctx, FileNameToBytes(path).constData(), nullptr, nullptr) < 0) return nullptr;
     return FormatPtr(ctx);
 }
 
@@ -57,11 +61,12 @@ std::uint32_t Le32(const unsigned char* p)
 
 // File offsets of the stream-list chunks ("LIST" .. "strl") of an AVI's header that
 // describe neither video nor audio and come after every one that does.
-std::vector<std::uint64_t> FindTrailingDataLists(const std::string& path)
+std::vector<std::uint64_t> FindTrailingDataLists(const QString& path)
 {
     std::vector<std::uint64_t> found;
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::ReadOnly)) return found;
+    QFile f;
+    const int fd = OpenRegularFile(path);
+    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return found;
     const QByteArray head = f.read(1 << 20);
     const auto* d = reinterpret_cast<const unsigned char*>(head.constData());
     const std::size_t n = static_cast<std::size_t>(head.size());
@@ -116,7 +121,7 @@ struct HVStreamParseFilter::DataReader {
 
     ~DataReader() { av_packet_free(&pkt); }
 
-    bool Open(const std::string& path)
+    bool Open(const QString& path)
     {
         // The container's header names every track; no need to decode to find them.
         fmt = OpenFormat(path);
@@ -189,9 +194,10 @@ HVStreamParseFilter::~HVStreamParseFilter()
 HRESULT HVStreamParseFilter::Load(const QString& path)
 {
     if (m_demux || path.isEmpty()) return E_FAIL;
-    m_path = QFile::encodeName(path).toStdString();
+    m_source = path;
+    m_path = FileNameToBytes(path).toStdString();
 
-    FormatPtr fmt = OpenFormat(m_path);
+    FormatPtr fmt = OpenFormat(m_source);
     // The header is enough to know the tracks; decoding to probe them would cost a
     // second of a large recording.
     if (!fmt) return E_FAIL;
@@ -238,7 +244,7 @@ HRESULT HVStreamParseFilter::Load(const QString& path)
         // avidemux stops the whole file at the first chunk of a track it made no pad for
         // (the data track has no stream format). Trailing such tracks are shown to it as
         // JUNK: their chunks then belong to no stream and are skipped.
-        m_aviHidden = FindTrailingDataLists(m_path);
+        m_aviHidden = FindTrailingDataLists(m_source);
         if (!m_aviHidden.empty()) {
             GstPad* srcPad = gst_element_get_static_pad(src, "src");
             gst_pad_add_probe(srcPad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_PULL),
@@ -302,6 +308,15 @@ void HVStreamParseFilter::Attach(GstPad* demuxPad)
     }
 }
 
+HVStreamParseFilter::DataTrackProbe HVStreamParseFilter::ProbeDataTrack(const QString& path)
+{
+    const FormatPtr fmt = OpenFormat(path);
+    if (!fmt) return kNotARecording;
+    for (unsigned i = 0; i < fmt->nb_streams; ++i)
+        if (IsDataStream(fmt->streams[i])) return kHasDataTrack;
+    return kNoDataTrack;
+}
+
 HRESULT HVStreamParseFilter::ReadDataSample(std::uint8_t* buffer, std::int32_t* size, std::uint32_t* stamp)
 {
     if (!size || !stamp || (!buffer && *size > 0)) return E_POINTER;
@@ -309,7 +324,7 @@ HRESULT HVStreamParseFilter::ReadDataSample(std::uint8_t* buffer, std::int32_t* 
     if (m_path.empty()) return E_FAIL;
     if (!m_reader) {
         m_reader = std::make_unique<DataReader>();
-        if (!m_reader->Open(m_path)) m_reader->failed = true;
+        if (!m_reader->Open(m_source)) m_reader->failed = true;
     }
     return m_reader->Next(buffer, size, stamp);
 }

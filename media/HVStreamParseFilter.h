@@ -42,6 +42,12 @@ public:
     // S_OK, or E_FAIL when the file is missing, not a recording, or unreadable.
     HRESULT Load(const QString& path);
 
+    // What a file holds, read from its container's header alone (no graph, no decoding):
+    // kNotARecording when no demuxer reads it (or it is no regular file), kNoDataTrack, or
+    // kHasDataTrack.
+    enum DataTrackProbe { kNotARecording = -1, kNoDataTrack = 0, kHasDataTrack = 1 };
+    static DataTrackProbe ProbeDataTrack(const QString& path);
+
     // Output pins in track order (front video first).
     const std::vector<Pin>& Pins() const { return m_pins; }
     // AVI carries H.264 as a byte stream, one picture a chunk, without saying so in its caps.
@@ -70,6 +76,7 @@ private:
     std::uint8_t m_bSourceFlag = 1;
     bool m_bAvi = false;
     std::vector<std::uint64_t> m_aviHidden;  // header lists shown to the demuxer as JUNK
-    std::string m_path;
+    QString m_source;      // the recording as the program names it
+    std::string m_path;    // the same as the system's bytes
     std::unique_ptr<DataReader> m_reader;
 };

@@ -69,6 +69,13 @@ void SplitRecordingName(const QString& path, QString* dateTime, QString* field2,
         *last = keep ? rest : QString();
 }
 
+bool HasRecordingExtension(const QString& name)
+{
+    const QString ext = name.right(4);
+    return ext.compare(QLatin1String(".avi"), Qt::CaseInsensitive) == 0 ||
+           ext.compare(QLatin1String(".mp4"), Qt::CaseInsensitive) == 0;
+}
+
 bool FindEventDrive(QString* drive)
 {
     QString pattern;

@@ -13,6 +13,9 @@ bool CompareRecordingNames(const QString& a, const QString& b);
 void SplitRecordingName(const QString& path, QString* dateTime, QString* field2, QString* field3,
                         QString* field4, QString* last);
 
+// Whether a file name ends in ".mp4" or ".avi", in any case.
+bool HasRecordingExtension(const QString& name);
+
 // Finds the camera's card: the first drive from D: to Y: that holds an "EVENT"
 // folder (any case). On success *drive is "E:" and the answer is true.
 bool FindEventDrive(QString* drive);

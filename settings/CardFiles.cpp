@@ -1,6 +1,7 @@
 #include "settings/CardFiles.h"
 
 #include "platform/DriveTable.h"
+#include "platform/FileAccess.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,19 +15,22 @@
 
 namespace {
 
+// Only a regular file is read: a named pipe under the file's name would otherwise hold the
+// window before it ever appears. Anything else counts as a file that is not there.
 bool OpenForReading(const QString& path, QFile* file)
 {
-    if (path.isEmpty()) return false;
-    file->setFileName(path);
-    if (QFileInfo(path).isDir()) return false;
-    return file->open(QIODevice::ReadOnly);
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) return false;
+    if (file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return true;
+    ::close(fd);
+    return false;
 }
 
 // Tells the caller which file opened and its length.
-void Describe(const QFile& file, bool inSetupFolder, CardReadInfo* info)
+void Describe(const QString& path, const QFile& file, bool inSetupFolder, CardReadInfo* info)
 {
     if (!info) return;
-    info->path = file.fileName();
+    info->path = path;
     info->inSetupFolder = inSetupFolder;
     info->size = file.size();
 }
@@ -57,11 +61,13 @@ CardReadStatus ReadSetupFile(const QString& drive, SetupRecord* record, CardRead
 {
     QFile file;
     bool inSetup = false;
-    if (!OpenForReading(CardFilePath(drive, kSetupFileName, false), &file)) {
+    QString path = CardFilePath(drive, kSetupFileName, false);
+    if (!OpenForReading(path, &file)) {
         inSetup = true;
-        if (!OpenForReading(CardFilePath(drive, kSetupFileName, true), &file)) return CardReadStatus::Missing;
+        path = CardFilePath(drive, kSetupFileName, true);
+        if (!OpenForReading(path, &file)) return CardReadStatus::Missing;
     }
-    Describe(file, inSetup, info);
+    Describe(path, file, inSetup, info);
     const QByteArray bytes = file.read(static_cast<qint64>(kSetupRecordSize));
     if (static_cast<std::size_t>(bytes.size()) < kSetupRecordSize) return CardReadStatus::Short;
     *record = SetupRecordFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()));
@@ -72,8 +78,9 @@ CardReadStatus ReadFactoryFile(const QString& drive, std::size_t minBytes, Devic
                                CardReadInfo* info)
 {
     QFile file;
-    if (!OpenForReading(CardFilePath(drive, kFactoryFileName, true), &file)) return CardReadStatus::Missing;
-    Describe(file, true, info);
+    const QString path = CardFilePath(drive, kFactoryFileName, true);
+    if (!OpenForReading(path, &file)) return CardReadStatus::Missing;
+    Describe(path, file, true, info);
     const QByteArray bytes = file.read(static_cast<qint64>(kFactoryRecordSize));
     *record = FactoryRecordFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                      static_cast<std::size_t>(bytes.size()));

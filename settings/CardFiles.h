@@ -15,7 +15,7 @@ QString CardFilePath(const QString& drive, const QString& name, bool inSetupFold
 
 enum class CardReadStatus {
     Ok,          // opened and the wanted number of bytes read
-    Missing,     // opened in no place
+    Missing,     // opened in no place (a folder, pipe or device under the name counts as none)
     Short,       // opened but too short
 };
 

@@ -28,7 +28,7 @@ void FrameworkBox(const QString& text)
 
 QString NotSelectedText(int language)
 {
-    return ByLanguage(language, "선택된 파일이 없습니다.", "File is not selected.", "ファイルが選択されていません。");
+    return ByLanguageOrEnglish(language, "선택된 파일이 없습니다.", "File is not selected.", "ファイルが選択されていません。");
 }
 
 }  // namespace
@@ -94,8 +94,8 @@ void RunDownloadCommand(QWidget* owner, int language, const DownloadHooks& hooks
 
     FileDialogRequest request;
     request.kind = FileDialogKind::Folder;
-    request.title = ByLanguage(language, "재생중인 파일을 저장할 폴더 : ", "Select Download Target folder",
-                               "ダウンロード先のフォルダを選択して下さい。");
+    request.title = ByLanguageOrEnglish(language, "재생중인 파일을 저장할 폴더 : ", "Select Download Target folder",
+                                        "ダウンロード先のフォルダを選択して下さい。");
     const QStringList chosen = RunFileDialog(request);
     if (chosen.isEmpty() || chosen.first().isEmpty()) return finish();
     const QString folder = chosen.first();

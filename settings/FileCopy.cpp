@@ -1,5 +1,6 @@
 #include "settings/FileCopy.h"
 
+#include "platform/FileAccess.h"
 #include "settings/CardFiles.h"
 
 #include <QFile>
@@ -91,16 +92,12 @@ CopyResult CopyFileReplacing(const QString& source, const QString& destination, 
     // A copy onto itself is complete as it stands.
     if (dst.exists() && src.exists() && src.canonicalFilePath() == dst.canonicalFilePath()) return CopyResult::Ok;
 
-    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return fail(source, errno);
-    struct stat st {};
-    const bool statFailed = ::fstat(in, &st) != 0;
-    if (statFailed || !S_ISREG(st.st_mode)) {
-        const int err = statFailed ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(in);
-        return fail(source, err);
-    }
-    const std::int64_t total = st.st_size;
+    // A named pipe or a device is refused by its type, never waited on.
+    FileCheck check = FileCheck::Failed;
+    qint64 size = 0;
+    const int in = OpenRegularFile(source, &check, &size);
+    if (in < 0) return fail(source, check == FileCheck::NotRegular ? EINVAL : errno);
+    const std::int64_t total = size;
 
     const QByteArray temp = QFile::encodeName(dst.absolutePath() + QStringLiteral("/.") + dst.fileName() + QStringLiteral(".XXXXXX"));
     TempFile out(std::vector<char>(temp.constData(), temp.constData() + temp.size() + 1));

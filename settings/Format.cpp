@@ -129,9 +129,9 @@ void RunFormatCommand(QWidget* owner, int language, const FormatCommandHooks& ho
 
     QString found;
     if (!FindEventDrive(&found)) {
-        const QString text = ByLanguage(language, "카르벤 SD 카드가 없습니다.", "There is no device SD card.",
-                                        "SDカードを認識できません。");
-        if (!text.isEmpty()) ShowMessageBox(owner, text, LanguageTitle(language), MB_OK);
+        const QString text = ByLanguageOrEnglish(language, "카르벤 SD 카드가 없습니다.", "There is no device SD card.",
+                                                 "SDカードを認識できません。");
+        ShowMessageBox(owner, text, TitleOrEnglish(language), MB_OK);
         return finish();
     }
     if (hooks.playerRunning && hooks.playerRunning()) Call(hooks.togglePlayPause);

@@ -248,8 +248,9 @@ void CNewSetupDlg::OnDestroy()
     m_bDestroyed = true;
     if (m_record != m_loaded || m_bReplacedFile) {
         const int lang = m_record.Word(SetupWord::kLanguage);
-        const QString text = ByLanguage(lang, "변경사항을 저장할까요?", "Do you want to save the changes?", "変更を保存しますか？");
-        if (ShowMessageBox(this, text, LanguageTitle(lang), MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        const QString text =
+            ByLanguageOrEnglish(lang, "변경사항을 저장할까요?", "Do you want to save the changes?", "変更を保存しますか？");
+        if (ShowMessageBox(this, text, TitleOrEnglish(lang), MB_YESNO | MB_ICONQUESTION) == IDYES) {
             if (m_record.Word(SetupWord::kWord95) == 0) m_record.SetWord(SetupWord::kWord95, 32400);
             const QString drive = QString(QLatin1Char(m_cDrive ? m_cDrive : '?')) + QLatin1Char(':');
             const CardWriteStatus st = WriteSetupFile(drive, m_record);

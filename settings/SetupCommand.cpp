@@ -36,9 +36,9 @@ void RunSetupCommand(QWidget* owner, int* language, QString* cardPath, const Set
 
     QString drive;
     if (!FindEventDrive(&drive)) {
-        const QString text = ByLanguage(*language, "카르벤 SD 카드가 없습니다.", "There is no device SD card.",
-                                        "SDカードを認識できません。");
-        if (!text.isEmpty()) ShowMessageBox(owner, text, LanguageTitle(*language), MB_OK);
+        const QString text = ByLanguageOrEnglish(*language, "카르벤 SD 카드가 없습니다.", "There is no device SD card.",
+                                                 "SDカードを認識できません。");
+        ShowMessageBox(owner, text, TitleOrEnglish(*language), MB_OK);
         Call(hooks.finish);
         return;
     }
@@ -61,10 +61,10 @@ void RunSetupCommand(QWidget* owner, int* language, QString* cardPath, const Set
                 LoadLanguageFromCard(-1, language, cardPath);
                 RunEditor(drive, *language);
             } else {
-                const QString ask = ByLanguage(*language, "설정파일에 문제가 있습니다. 복구할까요?",
-                                               "Setup file has a problem. Do you want to restore?",
-                                               "設定ファイルに問題が有ります。再度設定しますか？");
-                if (ShowMessageBox(owner, ask, LanguageTitle(*language), MB_YESNO | MB_ICONQUESTION) == IDYES) {
+                const QString ask = ByLanguageOrEnglish(*language, "설정파일에 문제가 있습니다. 복구할까요?",
+                                                        "Setup file has a problem. Do you want to restore?",
+                                                        "設定ファイルに問題が有ります。再度設定しますか？");
+                if (ShowMessageBox(owner, ask, TitleOrEnglish(*language), MB_YESNO | MB_ICONQUESTION) == IDYES) {
                     const CardWriteStatus st = WriteSetupFile(drive, DefaultSetupRecord());
                     if (st != CardWriteStatus::Ok)
                         ShowMessageBox(owner,
@@ -72,9 +72,9 @@ void RunSetupCommand(QWidget* owner, int* language, QString* cardPath, const Set
                                        TitleOrEnglish(*language), MB_OK | MB_ICONERROR);
                     RunEditor(drive, *language);
                 } else {
-                    const QString text = ByLanguage(*language, "셋업파일을 열 수 없습니다.", "Can't open a setup file.",
-                                                    "設定ファイルが開けません。");
-                    if (!text.isEmpty()) ShowMessageBox(owner, text, LanguageTitle(*language), MB_OK);
+                    const QString text = ByLanguageOrEnglish(*language, "셋업파일을 열 수 없습니다.",
+                                                             "Can't open a setup file.", "設定ファイルが開けません。");
+                    ShowMessageBox(owner, text, TitleOrEnglish(*language), MB_OK);
                 }
             }
         }

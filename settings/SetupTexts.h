@@ -5,9 +5,10 @@
 
 // "카르벤" / "VELMORA-21K" / "ベルモラ-21K"; empty for any other language.
 QString LanguageTitle(int language);
-// The three-way choice of the viewer's messages: empty for any other language.
+// The three-way choice: empty for any other language (tool tips, which then show none).
 QString ByLanguage(int language, const char* korean, const char* english, const char* japanese);
-// For messages of our own about failures, which must never be empty: English outside 0..2.
+// For every message box and dialog text, which must never be empty: English outside 0..2
+// (a settings file may carry any language word).
 QString ByLanguageOrEnglish(int language, const char* korean, const char* english, const char* japanese);
 QString TitleOrEnglish(int language);
 

@@ -258,8 +258,13 @@ TEST_F(Commands, HiddenListDoubleClickOpensTheRowOfTheListWindow)
     const QString good = Recording(Scratch() + "/dbl/20170811_123456_NI.mp4");
     CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:56", "Event", Scratch() + "/dbl/missing.mp4");
     CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:56", "Event", good);
-    EXPECT_EQ(dlg->OnNMDblclkFileList(0), 0);  // a file that does not open
+    // A file that is not there: the user is told once, and the next row plays.
+    EXPECT_EQ(dlg->OnNMDblclkFileList(0), 0);
     EXPECT_EQ(dlg->m_nCurrentRow, -1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(Scratch() + "/dbl/missing.mp4"));
+    EXPECT_EQ(dlg->m_player.GetState(), kStateRunning);
+    dlg->OnBnClickedStop();
     EXPECT_LT(dlg->m_player.GetState(), 0);
     EXPECT_EQ(dlg->OnNMDblclkFileList(5), 0);  // no such row
     EXPECT_EQ(dlg->m_nCurrentRow, -1);

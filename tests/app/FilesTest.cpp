@@ -38,52 +38,64 @@ protected:
     }
 };
 
-TEST_F(Files, OpenListsOnlyAviFilesOverTenKilobytesThatCanBeWritten)
+TEST_F(Files, OpenListsRecordingsOverTenKilobytesThatCanBeReadAndSaysWhatItPassedOver)
 {
     const QString mp4 = Recording(Scratch() + "/open/20170811_120000_NI.mp4");
     const QString small = Sized("20170811_120001_NI.avi", 10240);
     const QString big = Sized("20170811_123456_NI.avi", 11264);
     const QString readOnly = Sized("20170811_120003_NI.avi", 20000);
-    ASSERT_EQ(::chmod(readOnly.toLocal8Bit().constData(), 0444), 0);
+    ASSERT_EQ(::chmod(readOnly.toLocal8Bit().constData(), 0444), 0);  // as on a card with its lock on
     const QString real = Recording(Scratch() + "/open/20170812_080910_NI.avi", 1, recgen::Container::Avi);
+    const QString upper = Recording(Scratch() + "/open/20170813_070000_NI.AVI", 1, recgen::Container::Avi);
+    const QString text = Sized("20170813_070001_NI.txt", 20000);
+    const QString pipe = Scratch() + "/20170813_070002_NI.mp4";
+    QFile::remove(pipe);
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0644), 0);
     Start();
     dlg->m_nLanguage = 1;
 
-    // .mp4 files alone list nothing.
+    // An .mp4 recording alone lists and plays.
     onFileDialog = [&](const FileDialogRequest&) { return QStringList{mp4}; };
     Click(IDC_BTN_OPEN);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].kind, FileDialogKind::OpenMany);
     EXPECT_EQ(requests[0].startPath, "*.avi");
-    EXPECT_TRUE(requests[0].filter.contains("*.mp4 *.avi"));
-    EXPECT_EQ(Master()->topLevelItemCount(), 0);
-    EXPECT_EQ(dlg->m_nFrontPane, kPaneLarge);
-    EXPECT_EQ(dlg->m_nRearPane, kPaneSmall);
-    EXPECT_LT(dlg->m_player.GetState(), 0);
+    EXPECT_TRUE(requests[0].filter.contains("*.mp4 *.avi *.MP4 *.AVI"));
+    EXPECT_EQ(Rows(Master()), (std::vector<Row>{{"2017-08-11", "12:00:00", "File", mp4}}));
+    EXPECT_EQ(dlg->m_player.GetState(), kStateRunning);
+    EXPECT_TRUE(boxes.empty());
 
     g_nRecordingCount = 0;
-    onFileDialog = [&](const FileDialogRequest&) { return QStringList{mp4, small, big, readOnly, real}; };
+    onFileDialog = [&](const FileDialogRequest&) { return QStringList{mp4, small, big, readOnly, real, upper, text, pipe}; };
     Click(IDC_BTN_OPEN);
     const std::vector<Row> rows = Rows(Master());
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0], (Row{"2017-08-11", "12:34:56", "File", big}));
-    EXPECT_EQ(rows[1], (Row{"2017-08-12", "08:09:10", "File", real}));
-    EXPECT_EQ(g_nRecordingCount, 2);
-    EXPECT_EQ(g_aRecordings[0].m_strPath, big);
-    EXPECT_EQ(g_aRecordings[0].m_strDateTime, "2017-08-11 12:34:56");
-    EXPECT_EQ(g_aRecordings[1].m_strDateTime, "2017-08-12 08:09:10");
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[1], (Row{"2017-08-11", "12:34:56", "File", big}));
+    EXPECT_EQ(rows[2].path, readOnly);
+    EXPECT_EQ(rows[3], (Row{"2017-08-12", "08:09:10", "File", real}));
+    EXPECT_EQ(rows[4].path, upper);
+    EXPECT_EQ(g_nRecordingCount, 5);
+    EXPECT_EQ(g_aRecordings[1].m_strPath, big);
+    EXPECT_EQ(g_aRecordings[1].m_strDateTime, "2017-08-11 12:34:56");
+    EXPECT_EQ(g_aRecordings[3].m_strDateTime, "2017-08-12 08:09:10");
+    ASSERT_EQ(boxes.size(), 1u);
+    // Without a card the language is Japanese.
+    EXPECT_EQ(boxes[0].text, QString::fromUtf8("選択したファイルのうち3個は一覧に入れませんでした。\n"
+                                               ".mp4または.aviファイルではない：1個\n読み取れない：1個\n10KB以下：1個"));
+    EXPECT_EQ(boxes[0].title, g_strVersionTitle);
     // "File" rows pass every filter; the newest is row 0 and plays.
-    EXPECT_EQ(Visible()->topLevelItemCount(), 2);
+    EXPECT_EQ(Visible()->topLevelItemCount(), 5);
     EXPECT_EQ(dlg->m_bListPanelShown, 1);
     EXPECT_EQ(dlg->m_player.GetState(), kStateRunning);
-    EXPECT_EQ(CListDlg::GetItemText(Visible(), dlg->m_nCurrentRow, 3), real);
+    EXPECT_EQ(CListDlg::GetItemText(Visible(), dlg->m_nCurrentRow, 3), upper);
     EXPECT_TRUE(dlg->m_strCardPath.isEmpty());  // chosen files are no card
 
     // Cancel changes nothing but pausing.
     onFileDialog = nullptr;
     Click(IDC_BTN_OPEN);
-    EXPECT_EQ(Master()->topLevelItemCount(), 2);
+    EXPECT_EQ(Master()->topLevelItemCount(), 5);
     EXPECT_EQ(dlg->m_player.GetState(), kStatePaused);
+    EXPECT_EQ(boxes.size(), 1u);
 }
 
 TEST_F(Files, SeekBandClicksInNormalMode)

@@ -2,10 +2,14 @@
 // recordings: none may crash or hang, and the player stays usable after each.
 #include "tests/media/PlayerTestSupport.h"
 
+#include "platform/FileAccess.h"
+
 #include <QFile>
 #include <cstring>
 #include <fstream>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace playertest;
 
@@ -151,7 +155,24 @@ std::string UnsupportedCodec()
     return path;
 }
 
-enum class Expect { Fails, NoVideo, MayOpen };
+// Things on a card that are not files at all; none may hold the player.
+std::string NamedPipe()
+{
+    const std::string path = Scratch() + "/pipe.mp4";
+    ::unlink(path.c_str());
+    EXPECT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    return path;
+}
+
+std::string LinkLoop()
+{
+    const std::string path = Scratch() + "/loop.mp4";
+    ::unlink(path.c_str());
+    EXPECT_EQ(::symlink("loop.mp4", path.c_str()), 0);
+    return path;
+}
+
+enum class Expect { Fails, NoVideo, MayOpen, Opens };
 
 struct BadCase {
     const char* name;
@@ -161,6 +182,14 @@ struct BadCase {
 
 std::string GoodMp4() { return Make("good.mp4", Spec(1)); }
 std::string GoodAvi() { return Make("good.avi", Spec(1, recgen::AudioCodec::Pcm, recgen::Container::Avi)); }
+
+// A good recording under a name that is not valid UTF-8.
+std::string InvalidUtf8Name()
+{
+    const std::string path = Scratch() + "/bad\xff\xfename.mp4";
+    std::ofstream(path, std::ios::binary) << ReadBytes(GoodMp4());
+    return path;
+}
 
 const BadCase kBadCases[] = {
     {"missing file", [] { return Scratch() + "/no_such_file.mp4"; }, Expect::Fails},
@@ -193,6 +222,10 @@ const BadCase kBadCases[] = {
      }, Expect::MayOpen},
     {"no video track", [] { return Make("bad_audio_only.mp4", Spec(0)); }, Expect::NoVideo},
     {"unsupported video codec", &UnsupportedCodec, Expect::Fails},
+    {"a named pipe", &NamedPipe, Expect::Fails},
+    {"a link to itself", &LinkLoop, Expect::Fails},
+    {"a character device", [] { return std::string("/dev/zero"); }, Expect::Fails},
+    {"a name not valid in UTF-8", &InvalidUtf8Name, Expect::Opens},
 };
 
 class PlayerBadInput : public ::testing::TestWithParam<BadCase> {};
@@ -200,12 +233,21 @@ class PlayerBadInput : public ::testing::TestWithParam<BadCase> {};
 TEST_P(PlayerBadInput, NeitherCrashesNorHangs)
 {
     const BadCase& c = GetParam();
+    ::alarm(120);  // a case that hangs ends the program, and fails
     const std::string path = c.make();
     TestWindow w1, w2;
     CDShowPlayer player;
     player.Init(2, &w1, &w2);
-    const int opened = player.OpenFile(QString::fromStdString(path));
+    // Named as a folder listing names it: by the system's bytes.
+    const int opened = player.OpenFile(FileNameFromBytes(QByteArray::fromStdString(path)));
     switch (c.expect) {
+    case Expect::Opens: {
+        EXPECT_EQ(opened, 1);
+        EXPECT_EQ(player.GetState(), kStateStopped);
+        int end = 0;
+        EXPECT_FALSE(ReadAll(player, &end).empty());
+        break;
+    }
     case Expect::Fails:
         EXPECT_EQ(opened, 0);
         EXPECT_EQ(player.GetState(), kStateNoGraph);
@@ -236,6 +278,7 @@ TEST_P(PlayerBadInput, NeitherCrashesNorHangs)
     ASSERT_EQ(player.OpenFile(QString::fromStdString(GoodMp4())), 1);
     EXPECT_EQ(player.GetState(), kStateStopped);
     EXPECT_EQ(FrameNumber(player.LastFrame(0)), 0);
+    ::alarm(0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PlayerBadInput, ::testing::ValuesIn(kBadCases),
