@@ -104,9 +104,9 @@ bool WriteAll(int fd, const void* bytes, std::size_t size)
 
 CardWriteStatus WriteFileReplacing(const QString& path, const std::uint8_t* data, std::size_t size, QString* error)
 {
-    const QByteArray target = QFile::encodeName(path);
+    const QByteArray target = FileNameToBytes(path);
     const QFileInfo fi(path);
-    const QByteArray temp = QFile::encodeName(fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".XXXXXX"));
+    const QByteArray temp = FileNameToBytes(fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".XXXXXX"));
 
     auto fail = [&](int err, const QString& step) {
         if (error) *error = QStringLiteral("%1: %2").arg(step, QString::fromLocal8Bit(std::strerror(err)));

@@ -99,7 +99,7 @@ CopyResult CopyFileReplacing(const QString& source, const QString& destination, 
     if (in < 0) return fail(source, check == FileCheck::NotRegular ? EINVAL : errno);
     const std::int64_t total = size;
 
-    const QByteArray temp = QFile::encodeName(dst.absolutePath() + QStringLiteral("/.") + dst.fileName() + QStringLiteral(".XXXXXX"));
+    const QByteArray temp = FileNameToBytes(dst.absolutePath() + QStringLiteral("/.") + dst.fileName() + QStringLiteral(".XXXXXX"));
     TempFile out(std::vector<char>(temp.constData(), temp.constData() + temp.size() + 1));
     if (!out.Opened()) {
         const int err = errno;
@@ -132,7 +132,7 @@ CopyResult CopyFileReplacing(const QString& source, const QString& destination, 
     // The copy gets the permissions a new file of the user gets (the card's own say nothing).
     ::fchmod(out.fd(), 0666 & ~CurrentUmask());
     if (!out.Close()) return fail(destination, errno);
-    if (::rename(out.name(), QFile::encodeName(destination).constData()) != 0) return fail(destination, errno);
+    if (::rename(out.name(), FileNameToBytes(destination).constData()) != 0) return fail(destination, errno);
     out.Keep();
     return CopyResult::Ok;
 }

@@ -4,10 +4,12 @@
 #include "CardFixture.h"
 #include "GuiSupport.h"
 
+#include "platform/FileAccess.h"
 #include "platform/FileDialogs.h"
 #include "settings/Download.h"
 
 #include <QDir>
+#include <fcntl.h>
 
 namespace {
 
@@ -138,6 +140,32 @@ TEST_F(Download, CancelledOrFailedCopiesLeaveNothingBehind)
     // Onto itself: the file stays as it is.
     EXPECT_EQ(CopyFileReplacing(source, source, {}), CopyResult::Ok);
     EXPECT_EQ(FileBytes(source), Pattern(3 << 20));
+}
+
+TEST_F(Download, APipeIsRefusedAndANameKeepsItsBytes)
+{
+    ::alarm(60);  // a pipe opened for reading would wait for ever
+    const QString target = MakeDir(QStringLiteral("down_odd"));
+    const QString pipe = target + QStringLiteral("/pipe.mp4");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    QString error;
+    EXPECT_EQ(CopyFileReplacing(pipe, target + QStringLiteral("/copy.mp4"), {}, &error), CopyResult::Failed);
+    EXPECT_FALSE(error.isEmpty());
+
+    // A recording whose name is not valid UTF-8 is copied under the same bytes.
+    const QByteArray odd = QFile::encodeName(target) + "/odd\xff.mp4";
+    const QString copy = FileNameFromBytes(odd);
+    ASSERT_EQ(CopyFileReplacing(source, copy, {}, &error), CopyResult::Ok) << error.toStdString();
+    const int fd = ::open(odd.constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    char head[4];
+    EXPECT_EQ(::read(fd, head, sizeof head), 4);
+    ::close(fd);
+    EXPECT_EQ(QByteArray(head, 4), FileBytes(source).left(4));
+    EXPECT_EQ(CopyFileReplacing(copy, target + QStringLiteral("/back.mp4"), {}, &error), CopyResult::Ok);
+    EXPECT_EQ(FileBytes(target + QStringLiteral("/back.mp4")), FileBytes(source));
+    ::unlink(odd.constData());
+    ::alarm(0);
 }
 
 TEST_F(Download, CommandCopiesAndSaysSoInTheUsersLanguage)
