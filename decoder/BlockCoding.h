@@ -151,15 +151,14 @@ inline int DecodeTableCoefficients(BitReader* r, const uint8_t* scan, int pos, i
             }
         }
         const uint32_t e = table[cache >> 52];
-        int run, level, last;
+        int run, mag, negative, last;
         if (__builtin_expect(e >= 2048, 1)) {
             // Code and sign bit at once: at least 25 bits are loaded.
             const int len = int(e & 15);
-            const int negative = int((cache >> (63 - len)) & 1);
+            negative = int((cache >> (63 - len)) & 1);
             cache <<= len + 1;
             valid -= len + 1;
-            const int mag = int(e >> 11);
-            level = negative ? -mag : mag;
+            mag = int(e >> 11);
             run = int((e >> 5) & 63);
             last = int((e >> 4) & 1);
         } else {
@@ -171,7 +170,8 @@ inline int DecodeTableCoefficients(BitReader* r, const uint8_t* scan, int pos, i
             if (c.rc != 0)
                 break;
             run = c.run;
-            level = c.level;
+            negative = c.level < 0;
+            mag = negative ? -c.level : c.level;
             last = c.last;
         }
         pos += run;
@@ -179,8 +179,10 @@ inline int DecodeTableCoefficients(BitReader* r, const uint8_t* scan, int pos, i
             break;
         const int idx = scan[pos];
         if (levels)
-            levels[idx] = int16_t(level);
-        out[idx] = int16_t(dequant(level, idx));
+            levels[idx] = int16_t((mag ^ -negative) + negative);
+        // Every dequantiser is odd (f(-l) = -f(l)): the sign goes on after,
+        // without a branch on it.
+        out[idx] = int16_t((dequant(mag, idx) ^ -negative) + negative);
         // A coefficient that dequantises to zero may set its bits too: the
         // pattern only picks among transforms that give the same result.
         pat |= kCoefMask.m[idx];
