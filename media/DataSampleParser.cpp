@@ -93,6 +93,57 @@ void SetHeadingArrow(int r)
     row.nArrowDy = TruncToInt(dy);
 }
 
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// NMEA's checksum: two hex digits behind '*', the XOR of every byte between '$' and
+// '*'. A sentence without one is taken as it stands, as the camera may write it so; one
+// whose digits are missing or do not match was damaged on its way.
+bool ChecksumHolds(const char* s, std::size_t n)
+{
+    const char* star = static_cast<const char*>(std::memchr(s, '*', n));
+    if (!star) return true;
+    const std::size_t at = static_cast<std::size_t>(star - s);
+    if (n - at < 3) return false;
+    const int high = HexDigit(star[1]);
+    const int low = HexDigit(star[2]);
+    if (high < 0 || low < 0) return false;
+    unsigned sum = 0;
+    for (std::size_t i = s[0] == '$' ? 1 : 0; i < at; ++i) sum ^= static_cast<unsigned char>(s[i]);
+    return sum == static_cast<unsigned>(high * 16 + low);
+}
+
+// A whole, finite number: a field cut short or filled with other bytes is no coordinate.
+bool IsNumber(const char* field)
+{
+    if (!field || !*field) return false;
+    char* end = nullptr;
+    const double v = std::strtod(field, &end);
+    return *end == '\0' && std::isfinite(v);
+}
+
+// The position fields of a fix: latitude, N or S, longitude, E or W.
+bool HasPosition(const char* const* fields)
+{
+    return IsNumber(fields[3]) && fields[4] && (fields[4][0] == 'N' || fields[4][0] == 'S') &&
+           IsNumber(fields[5]) && fields[6] && (fields[6][0] == 'E' || fields[6][0] == 'W');
+}
+
+// A day of a month of the years the two-digit year stands for (1970-2069).
+bool IsDate(int day, int month, int twoDigitYear)
+{
+    static const int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
+    const int year = (twoDigitYear + 30) % 100 + 1970;
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return month != 2 || day <= 28 || leap;
+}
+
 std::uint16_t Le16(const unsigned char* p)
 {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -160,9 +211,14 @@ bool CGPSData::ParseRMC(const char* sentence, std::size_t length, std::uint32_t 
         std::memcpy(work, sentence, n);
     work[n] = '\0';
 
+    if (!ChecksumHolds(work, n))
+        return false;  // nothing of a damaged sentence is taken
+
+    const char* fields[10] = {};
     int i = 0;
     char* token = NextToken(work, ",");
     for (; token; ++i) {
+        fields[i] = token;
         switch (i) {
         case 1: ParseTime(token); break;
         case 2: m_bValid = token[0] == 'A' ? 1 : 0; break;
@@ -187,15 +243,21 @@ bool CGPSData::ParseRMC(const char* sentence, std::size_t length, std::uint32_t 
             break;
         token = NextToken(nullptr, ",");
     }
+    const bool tenFields = i == 9 && token;
     // Leave no position pointing into this stack buffer.
     char empty[1] = {'\0'};
     NextToken(empty, ",");
 
-    if (i == 9 && token) {
-        MakeTime();
-        return true;
+    if (!HasPosition(fields))
+        m_bValid = 0;  // a sentence cut short keeps what it had, but is no fix
+    if (!tenFields)
+        return false;
+    if (!IsDate(m_nDay, m_nMonth, m_nYear)) {
+        m_bValid = 0;  // a day or month out of range is no date, and no fix
+        return false;
     }
-    return false;
+    MakeTime();
+    return true;
 }
 
 void CGPSData::ParseTime(const char* field)

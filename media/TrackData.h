@@ -35,7 +35,10 @@ public:
     CGPSData(const CGPSData&) = default;
     CGPSData& operator=(const CGPSData&) = default;
 
-    // True when the sentence held at least ten comma-separated fields.
+    // True when the sentence held at least ten comma-separated fields and a real date
+    // (the fix's time is then made). A checksum that is present and wrong leaves every
+    // field as it was; a fix needs status 'A', both coordinates with their hemispheres
+    // and, once the date field is there, a real date.
     bool ParseRMC(const char* sentence, std::uint32_t stamp);
     // The same for a sentence of known length that need not end in a NUL.
     bool ParseRMC(const char* sentence, std::size_t length, std::uint32_t stamp);

@@ -18,8 +18,11 @@ std::vector<std::string> HourOfSamples()
     g[0] = 'M';
     for (int s = 0; s < 3600; ++s) {
         char rmc[128];
-        std::snprintf(rmc, sizeof rmc, "$GPRMC,%02d%02d%02d.00,A,3541.%04d,N,13946.%04d,E,21.6,%d.0,110817,,,A*00",
-                      s / 3600, s / 60 % 60, s % 60, s % 10000, (s * 3) % 10000, s % 360);
+        const int n = std::snprintf(rmc, sizeof rmc, "$GPRMC,%02d%02d%02d.00,A,3541.%04d,N,13946.%04d,E,21.6,%d.0,110817,,,A",
+                                    s / 3600, s / 60 % 60, s % 60, s % 10000, (s * 3) % 10000, s % 360);
+        unsigned sum = 0;
+        for (int i = 1; i < n; ++i) sum ^= static_cast<unsigned char>(rmc[i]);
+        std::snprintf(rmc + n, sizeof rmc - static_cast<std::size_t>(n), "*%02X", sum);  // sound sentences, as cards hold them
         samples.emplace_back(rmc);
         for (int k = 0; k < 50; ++k) {
             g[1] = static_cast<char>(k);

@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
     Rmc, SentenceTable,
     ::testing::Values(
         // The tokenizer does not merge commas: course and date keep their places.
-        SentenceCase{"EmptySpeed", "$GPRMC,123519,A,4807.038,N,01131.000,E,,084.4,230394,003.1,W*6A", true, 21,
+        SentenceCase{"EmptySpeed", "$GPRMC,123519,A,4807.038,N,01131.000,E,,084.4,230394,003.1,W*40", true, 21,
                      35, 19, 1, 4807.038, 1131.0, 'N', 'E', 0.0, 84.4, 23, 3, 94, 764458519},
         // 23:59:59 UTC is hour 32, which rolls into 08:59:59 of the next day.
         SentenceCase{"LastSecondOfDay", "$GPRMC,235959,A,3733.500,N,12658.200,E,000.0,000.0,010120,,", true, 32,
@@ -158,8 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
         // A void fix is still a fix.
         SentenceCase{"VoidFix", "$GPRMC,120000,V,,,,,,,010124,,,N", true, 21, 0, 0, 0, 0.0, 0.0, 0, 0, 0.0,
                      0.0, 1, 1, 24, 1704142800},
-        // Fewer than ten fields: what was there stays, the time stays 0.
-        SentenceCase{"ShortSentence", "$GPRMC,123519,A,4807.038,N", false, 21, 35, 19, 1, 4807.038, 0.0, 'N', 0,
+        // Fewer than ten fields: what was there stays, the time stays 0; without its
+        // longitude it is no fix.
+        SentenceCase{"ShortSentence", "$GPRMC,123519,A,4807.038,N", false, 21, 35, 19, 0, 4807.038, 0.0, 'N', 0,
                      0.0, 0.0, 0, 0, 0, 0},
         // Time and date fields shorter than six characters read their missing
         // groups as 0.
@@ -174,6 +175,84 @@ TEST_F(ParserTest, TwoDigitYearsMapTo1970To2069)
         CGPSData f;
         ASSERT_TRUE(f.ParseRMC(("$GPRMC,000000,A,0,N,0,E,0,0," + field).c_str(), 0));
         EXPECT_EQ(year, YearOf(f.m_Time)) << field;
+    }
+}
+
+// Damaged sentences still take their row (one a second), but are no fix.
+enum class Kept {
+    Nothing,         // a wrong checksum: no field of it is trusted
+    Fields,          // cut short, or no date: the fields that were there, no time
+    FieldsAndTime,   // whole and dated, but without a position
+};
+
+struct DamagedCase {
+    const char* name;
+    const char* sentence;
+    Kept kept;
+};
+
+class DamagedTable : public ParserTest, public ::testing::WithParamInterface<DamagedCase> {};
+
+TEST_P(DamagedTable, LeavesNoFix)
+{
+    const DamagedCase& c = GetParam();
+    Feed(c.sentence, 500);
+    ASSERT_EQ(1u, data.m_aGPSData.size());
+    const CGPSData& f = data.m_aGPSData[0];
+    EXPECT_EQ(0, f.m_bValid);
+    EXPECT_EQ(c.kept == Kept::FieldsAndTime, f.m_Time != 0);
+    EXPECT_EQ(500u, f.m_nStamp);
+    EXPECT_EQ(1, data.m_nGpsIndex);
+    if (c.kept == Kept::Nothing) {
+        EXPECT_EQ(0.0, f.m_dLatitude);
+        EXPECT_EQ(0.0, f.m_dLongitude);
+        EXPECT_EQ(0, f.m_nHour);
+        EXPECT_EQ(0, g_aGpsTable[0].nSpeed);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rmc, DamagedTable,
+    ::testing::Values(
+        // The right checksum of this one is 60.
+        DamagedCase{"WrongChecksum", "$GPRMC,000344.03,A,4808.9992,N,4,02.3*05", Kept::Nothing},
+        DamagedCase{"ChecksumOneOff", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6B", Kept::Nothing},
+        DamagedCase{"DigitChanged", "$GPRMC,123519,A,4807.938,N,01131.000,E,022.4,084.4,230394,003.1,W*6A", Kept::Nothing},
+        DamagedCase{"ChecksumCut", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6", Kept::Nothing},
+        DamagedCase{"ChecksumNotHex", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*ZZ", Kept::Nothing},
+        DamagedCase{"CutInLatitude", "$GPRMC,000346.03,A,4808", Kept::Fields},
+        DamagedCase{"CutInLongitude", "$GPRMC,123519,A,4807.038,N,0113", Kept::Fields},
+        DamagedCase{"LetterForLongitude", "$GPRMC,000344.03,A,4808.9992,N,4,02.3*60", Kept::Fields},
+        DamagedCase{"EmptyLatitude", "$GPRMC,123519,A,,N,01131.000,E,022.4,084.4,230394,003.1,W*74",
+                    Kept::FieldsAndTime},
+        DamagedCase{"EmptyDate", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,,003.1,W", Kept::Fields},
+        DamagedCase{"Day0", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,000394,003.1,W*6B", Kept::Fields},
+        DamagedCase{"Day32", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,320394,003.1,W*6A", Kept::Fields},
+        DamagedCase{"Month0", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230094,003.1,W*69", Kept::Fields},
+        DamagedCase{"Month13", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,231394,003.1,W*6B", Kept::Fields},
+        DamagedCase{"February30", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,300294,003.1,W*69", Kept::Fields},
+        DamagedCase{"February29Of2023", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,290223,003.1,W*6D",
+                    Kept::Fields}),
+    [](const ::testing::TestParamInfo<DamagedCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ParserTest, SentencesWithTheirRightChecksumOrWithoutOneParseAsBefore)
+{
+    const std::string body = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W";
+    for (const char* tail : {"*6A", "*6a", "*6A\r\n", ""}) {
+        CGPSData f;
+        EXPECT_TRUE(f.ParseRMC((body + tail).c_str(), 0)) << tail;
+        EXPECT_EQ(1, f.m_bValid) << tail;
+        EXPECT_DOUBLE_EQ(4807.038, f.m_dLatitude) << tail;
+        EXPECT_DOUBLE_EQ(1131.0, f.m_dLongitude) << tail;
+        EXPECT_EQ(764458519, f.m_Time) << tail;
+    }
+    // Fixes: February 29 of a leap year, and a sentence that ends behind its position.
+    for (const char* fix : {"$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,290224,003.1,W*6A",
+                             "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,290200",
+                             "$GPRMC,000346.03,A,4808.0000,N,00402.3000,W"}) {
+        CGPSData f;
+        f.ParseRMC(fix, 0);
+        EXPECT_EQ(1, f.m_bValid) << fix;
     }
 }
 
@@ -387,7 +466,7 @@ TEST_F(ParserTest, ThousandsOfCommas)
 {
     std::string s = "$GPRMC" + std::string(5000, ',');
     CGPSData f;
-    EXPECT_TRUE(f.ParseRMC(s.c_str(), 0));
+    EXPECT_FALSE(f.ParseRMC(s.c_str(), 0));  // ten fields, but an empty date
     EXPECT_EQ(0, f.m_bValid);
     EXPECT_EQ(9, f.m_nHour);
     data.ParseLine(reinterpret_cast<const unsigned char*>(s.data()), s.size(), 0);
