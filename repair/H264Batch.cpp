@@ -3,11 +3,18 @@
 #include "repair/RepairPaths.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
+
+constexpr const char* kH264RunDir = "h264";
 
 QByteArray ShellQuote(const QByteArray& text)
 {
@@ -19,6 +26,61 @@ QByteArray ShellQuote(const QByteArray& text)
             quoted += c;
     }
     return quoted + "'";
+}
+
+double Seconds(const QRegularExpressionMatch& m)
+{
+    return m.captured(1).toDouble() * 3600 + m.captured(2).toDouble() * 60 + m.captured(3).toDouble();
+}
+
+// ffmpeg's log: the input's length once ("Duration: 00:00:03.00"), then how far it got on
+// every status line ("time=00:00:01.20"); its last line says why it failed.
+class FfmpegLog {
+public:
+    explicit FfmpegLog(const RepairProgressFn& progress) : m_progress(progress) {}
+
+    void Feed(const QByteArray& bytes)
+    {
+        m_pending += bytes;
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < m_pending.size(); ++i) {
+            if (m_pending[i] != '\n' && m_pending[i] != '\r') continue;
+            Line(QString::fromLocal8Bit(m_pending.mid(start, i - start)).trimmed());
+            start = i + 1;
+        }
+        m_pending.remove(0, start);
+    }
+    QString LastLine()
+    {
+        Feed("\n");
+        return m_last;
+    }
+
+private:
+    void Line(const QString& line)
+    {
+        if (line.isEmpty()) return;
+        m_last = line;
+        static const QRegularExpression duration(QStringLiteral("Duration: (\\d+):(\\d+):(\\d+(?:\\.\\d+)?)"));
+        static const QRegularExpression time(QStringLiteral("time=(\\d+):(\\d+):(\\d+(?:\\.\\d+)?)"));
+        if (const auto m = duration.match(line); m.hasMatch()) m_duration = Seconds(m);
+        if (const auto m = time.match(line); m.hasMatch() && m_duration > 0 && m_progress)
+            m_progress(static_cast<int>(std::clamp(Seconds(m) / m_duration * 100, 0.0, 100.0)));
+    }
+
+    RepairProgressFn m_progress;
+    QByteArray m_pending;
+    QString m_last;
+    double m_duration = 0;
+};
+
+// A folder opens for reading but reads nothing, and a file may open and then fail to read:
+// the infile must give its first bytes (or be empty).
+bool CanRead(const QString& path)
+{
+    QFile file(path);
+    char byte;
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.read(&byte, 1) >= 0;
 }
 
 }  // namespace
@@ -49,24 +111,62 @@ bool WriteH264Batch(const QString& path)
     return file.commit();
 }
 
-H264BatchResult MakeH264Batch(const QString& path)
+int MakeH264Batch(const QString& path, const RepairMessageFn& message, const RepairProgressFn& progress)
 {
-    if (FindFfmpeg().isEmpty()) return H264BatchResult::NoFfmpeg;
-    if (!WriteH264Batch(path)) return H264BatchResult::CannotWrite;
+    if (!CanRead(RepairNativePath(path))) {
+        message(QStringLiteral("Error : can't open infile"));
+        return 1;
+    }
+    if (FindFfmpeg().isEmpty()) {
+        message(QStringLiteral("Error : ffmpeg is not installed"));
+        return 1;
+    }
+    if (!WriteH264Batch(path)) {
+        message(QStringLiteral("Error : can't write ") + H264BatchPath());
+        return 1;
+    }
     const QString script = H264BatchPath();
+    // ffmpeg writes into an empty folder of its own: it never meets a former output (and
+    // its question before overwriting, which nobody is there to answer), and a failed run
+    // leaves its part-written file there only.
+    QDir runDir(RepairWorkFile(kH264RunDir));
+    runDir.removeRecursively();
+    QDir().mkpath(runDir.path());
+    auto cleanUp = [&](int result) {
+        QFile::remove(script);
+        runDir.removeRecursively();
+        return result;
+    };
 
-    // Detached, so ffmpeg finishes even when the viewer closes first; the script goes
-    // when it ends. No terminal: ffmpeg's question before overwriting an existing output
-    // is answered by the empty input (the former file stays).
     QProcess process;
     process.setProgram(QStringLiteral("/bin/sh"));
-    process.setArguments({QStringLiteral("-c"), QStringLiteral("sh \"$1\"; status=$?; rm -f \"$1\"; exit $status"),
-                          QStringLiteral("sh"), script});
-    process.setWorkingDirectory(QDir::currentPath());
+    process.setArguments({script});
+    process.setWorkingDirectory(runDir.path());
     process.setStandardInputFile(QProcess::nullDevice());
-    if (!process.startDetached()) {
-        QFile::remove(script);
-        return H264BatchResult::CannotStart;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    FfmpegLog log(progress);
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::readyReadStandardError, &loop,
+                     [&] { log.Feed(process.readAllStandardError()); });
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    process.start();
+    if (!process.waitForStarted(-1)) {
+        message(QStringLiteral("Error : can't start ") + script);
+        return cleanUp(1);
     }
-    return H264BatchResult::Started;
+    if (process.state() != QProcess::NotRunning) loop.exec();
+    log.Feed(process.readAllStandardError());
+
+    if (process.exitStatus() != QProcess::NormalExit) {
+        message(QStringLiteral("Error : ffmpeg stopped before the end"));
+        return cleanUp(1);
+    }
+    if (process.exitCode() != 0) {
+        message(QStringLiteral("Error : ffmpeg could not rewrap the infile\n") + log.LastLine());
+        return cleanUp(1);
+    }
+    const QString output = QDir::current().absoluteFilePath(QString::fromLatin1(kH264RepairOutput));
+    const bool done = FinishRepairOutput(runDir.filePath(QString::fromLatin1(kH264RepairOutput)), output,
+                                         QString::fromLatin1(kH264RepairOutput), message);
+    return cleanUp(done ? 0 : 1);
 }

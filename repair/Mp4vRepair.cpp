@@ -1,6 +1,7 @@
 #include "repair/Mp4vRepair.h"
 
 #include "repair/FrameCheck.h"
+#include "repair/RepairOutput.h"
 #include "repair/RepairPaths.h"
 #include "repair/VopExtract.h"
 
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -26,32 +26,6 @@ void Close(std::FILE*& f)
 {
     if (f) std::fclose(f);
     f = nullptr;
-}
-
-// Moves the wrapped file to the output name in one step, so the name never holds a
-// partial file: a rename where possible, else a copy to a temporary file beside the
-// output that is then renamed over it.
-bool ReplaceOutput(const QString& from, const QString& to)
-{
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) return true;
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) return false;
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly)) return false;
-    char chunk[1 << 16];
-    for (;;) {
-        const qint64 n = source.read(chunk, sizeof chunk);
-        if (n < 0) {
-            target.cancelWriting();
-            return false;
-        }
-        if (n == 0) break;
-        if (target.write(chunk, n) != n) {
-            target.cancelWriting();
-            return false;
-        }
-    }
-    return target.commit();
 }
 
 }  // namespace
@@ -129,6 +103,10 @@ int RepairMp4v(const QString& inPath, const QString& outName, int fps, const Rep
         message(QStringLiteral("Error : can't write tmpfile"));
         return cleanUp();
     }
+    if (std::ferror(in)) {
+        message(QStringLiteral("Error : can't read infile"));  // a read fault is no end of file
+        return cleanUp();
+    }
     if (extracted == 0) {
         message(QStringLiteral("Error : can't extract mpeg4 bitstream from the infile"));
         return cleanUp();
@@ -166,10 +144,8 @@ int RepairMp4v(const QString& inPath, const QString& outName, int fps, const Rep
     }
     QFile::remove(tmpVops);
     QFile::remove(tmpChecked);
-    if (!ReplaceOutput(tmpWrapped, output)) {
-        message(QStringLiteral("Error : can't write the output file ") + outName);
-        return cleanUp();
-    }
-    result = 0;
+    // What the decoder let through may still be no picture at all (random bytes that held
+    // start codes): only a file that plays is a repair.
+    if (FinishRepairOutput(tmpWrapped, output, outName, message)) result = 0;
     return cleanUp();
 }

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
@@ -170,21 +171,32 @@ void CRecovery::RunMp4vRepair()
 
 void CRecovery::RunH264Repair()
 {
-    // ffmpeg comes from PATH: there is no copy of it to make or delete.
-    QString error;
-    if (!QFileInfo(RepairNativePath(m_strFile)).isFile()) {
-        error = QStringLiteral("Error : can't open infile");
-    } else {
-        switch (MakeH264Batch(m_strFile)) {
-        case H264BatchResult::Started: break;
-        case H264BatchResult::NoFfmpeg: error = QStringLiteral("Error : ffmpeg is not installed"); break;
-        case H264BatchResult::CannotWrite: error = QStringLiteral("Error : can't write ") + H264BatchPath(); break;
-        case H264BatchResult::CannotStart: error = QStringLiteral("Error : can't start ") + H264BatchPath(); break;
-        }
+    // ffmpeg runs beside the event loop; a box that no other window gets past shows how
+    // far it got. The messages come once it is done, then the dialog closes.
+    QStringList messages;
+    m_bBusy = true;
+    setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    int result = 1;
+    {
+        QProgressDialog progress(QStringLiteral("Recovery ") + QFileInfo(m_strFile).fileName(), QString(), 0, 100, this);
+        progress.setWindowTitle(windowTitle());
+        progress.setWindowModality(Qt::ApplicationModal);
+        progress.setCancelButton(nullptr);
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        progress.setMinimumDuration(0);
+        progress.setValue(0);
+        result = MakeH264Batch(m_strFile, [&messages](const QString& text) { messages << text; },
+                               [&progress](int percent) { progress.setValue(percent); });
     }
+    QApplication::restoreOverrideCursor();
+    setEnabled(true);
+    m_bBusy = false;
+
+    for (const QString& text : messages) Message(text);
     OnOK();
-    // The script removes itself once ffmpeg is done with it.
-    Message(error.isEmpty() ? QStringLiteral("Recovery H.264_1!!!") : error);
+    if (result == 0) Message(QStringLiteral("Recovery H.264_1!!!"));
 }
 
 void CRecovery::OnBnClickedRepairProgram()

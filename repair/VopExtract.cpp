@@ -47,8 +47,7 @@ std::uint64_t ExtractVops(std::FILE* in, std::FILE* out, bool* writeFailed)
 {
     if (writeFailed) *writeFailed = false;
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kExtractBufferSize]);
-    if (!buffer) return 0;
-    std::memset(buffer.get(), 0, kExtractBufferSize);
+    if (!buffer) return 0;  // each VOP is read before it is written: no need to clear it first
     std::uint64_t written = 0;
     for (;;) {
         const std::size_t n = ReadNextVop(buffer.get(), in, kExtractBufferSize);

@@ -5,10 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QThread>
+
+#include <algorithm>
 
 namespace {
 
@@ -18,6 +19,11 @@ class H264Batch : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        static int argc = 1;
+        static char name[] = "repair_h264_batch_test";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication* app = new QCoreApplication(argc, argv);  // ffmpeg runs beside its loop
+        (void)app;
         root_ = repairtest::Scratch(QStringLiteral("card"));
         qputenv("VIEWER_DRIVES", ("D=" + root_).toLocal8Bit());
         out_ = repairtest::Scratch(QStringLiteral("out dir"));
@@ -26,15 +32,15 @@ protected:
     }
     void TearDown() override { qunsetenv("VIEWER_DRIVES"); }
 
-    // The script removes itself when ffmpeg is done.
-    static bool WaitForScriptToGo()
+    int Repair(const QString& path)
     {
-        QDeadlineTimer deadline(60000);
-        while (QFileInfo::exists(H264BatchPath())) {
-            if (deadline.hasExpired()) return false;
-            QThread::msleep(20);
-        }
-        return true;
+        return MakeH264Batch(path, [this](const QString& text) { messages_ << text; },
+                             [this](int percent) { progress_.push_back(percent); });
+    }
+    // What the repair leaves in its work folder: nothing.
+    static QStringList WorkFiles()
+    {
+        return QDir(RepairWorkDir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
     // An H.264 recording whose index at the end is overwritten.
@@ -52,6 +58,8 @@ protected:
     }
 
     QString root_, out_;
+    QStringList messages_;
+    std::vector<int> progress_;
 };
 
 TEST_F(H264Batch, LineNamesTheChosenFileQuotedWithTwoBlanksBeforeOptionsAndOutput)
@@ -82,8 +90,10 @@ TEST_F(H264Batch, ScriptHoldsExactlyTheLineWithoutLineEnd)
 TEST_F(H264Batch, ScriptThatCannotBeWrittenLeavesNothing)
 {
     ASSERT_TRUE(QDir().mkpath(H264BatchPath()));  // a folder in the script's place
+    ASSERT_TRUE(repairtest::WriteFile(root_ + QStringLiteral("/a.mp4"), "recording"));
     EXPECT_FALSE(WriteH264Batch(QStringLiteral("D:\\a.mp4")));
-    EXPECT_EQ(MakeH264Batch(QStringLiteral("D:\\a.mp4")), H264BatchResult::CannotWrite);
+    EXPECT_EQ(Repair(QStringLiteral("D:\\a.mp4")), 1);
+    EXPECT_EQ(messages_, QStringList{QStringLiteral("Error : can't write ") + H264BatchPath()});
     EXPECT_TRUE(QFileInfo(H264BatchPath()).isDir());
     EXPECT_EQ(QDir(RepairWorkDir()).entryList(QDir::Files | QDir::Hidden), QStringList());
     QDir().rmdir(H264BatchPath());
@@ -93,8 +103,14 @@ TEST_F(H264Batch, FfmpegRewrapsARecordingWithABrokenIndexIntoAPlayableFile)
 {
     const QString folder = repairtest::Scratch(QStringLiteral("card/My Recordings"));
     const QString input = MakeBrokenH264(folder + QStringLiteral("/20170811 123456 NI.avi"));
-    ASSERT_EQ(MakeH264Batch(input), H264BatchResult::Started);
-    ASSERT_TRUE(WaitForScriptToGo());
+    ASSERT_EQ(Repair(input), 0);
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(WorkFiles(), QStringList());
+    // ffmpeg's way through the input, in order, up to its end.
+    ASSERT_FALSE(progress_.empty());
+    EXPECT_TRUE(std::is_sorted(progress_.begin(), progress_.end()));
+    EXPECT_GE(progress_.back(), 90);
+    EXPECT_LE(progress_.back(), 100);
 
     const QString output = out_ + QStringLiteral("/Repair_MinaRove_case1.mp4");
     ASSERT_TRUE(QFileInfo::exists(output));
@@ -106,24 +122,49 @@ TEST_F(H264Batch, FfmpegRewrapsARecordingWithABrokenIndexIntoAPlayableFile)
     for (std::size_t i = 0; i < got.size(); ++i) EXPECT_GE(repairtest::Psnr(got[i], want[i]), 99) << i;
 }
 
-TEST_F(H264Batch, DriveLetterPathIsFoundBelowTheDriveRootAndAFormerOutputIsKept)
+TEST_F(H264Batch, DriveLetterPathIsFoundBelowTheDriveRootAndItsRepairReplacesAFormerOne)
 {
     MakeBrokenH264(root_ + QStringLiteral("/a.avi"));
     const QString output = out_ + QStringLiteral("/Repair_MinaRove_case1.mp4");
     ASSERT_TRUE(repairtest::WriteFile(output, "former repair"));
-    ASSERT_EQ(MakeH264Batch(QStringLiteral("D:\\a.avi")), H264BatchResult::Started);
-    ASSERT_TRUE(WaitForScriptToGo());
-    // Nobody is there to answer ffmpeg's question before overwriting: the file stays.
-    EXPECT_EQ(repairtest::ReadFile(output), "former repair");
+    ASSERT_EQ(Repair(QStringLiteral("D:\\a.avi")), 0);
+    EXPECT_EQ(repairtest::DecodeWithFfmpeg(output).size(), 60u);
+}
+
+// Inputs that hold no H.264 pictures: ffmpeg's own reason is passed on, the former output
+// stays and nothing is left behind.
+TEST_F(H264Batch, FailureSaysWhyAndLeavesTheFormerOutput)
+{
+    const QString output = out_ + QStringLiteral("/Repair_MinaRove_case1.mp4");
+    ASSERT_TRUE(repairtest::WriteFile(output, "former repair"));
+    const QString empty = root_ + QStringLiteral("/empty.mp4");
+    const QString random = root_ + QStringLiteral("/random.mp4");
+    ASSERT_TRUE(repairtest::WriteFile(empty, QByteArray()));
+    QByteArray noise(200000, 0);
+    for (qsizetype i = 0; i < noise.size(); ++i) noise[i] = char((i * 2654435761u) >> 13);
+    ASSERT_TRUE(repairtest::WriteFile(random, noise));
+    for (const QString& input : {empty, random}) {
+        messages_.clear();
+        EXPECT_EQ(Repair(input), 1) << input.toStdString();
+        ASSERT_EQ(messages_.size(), 1) << input.toStdString();
+        EXPECT_TRUE(messages_[0].startsWith(QStringLiteral("Error : ffmpeg could not rewrap the infile\n")))
+            << messages_[0].toStdString();
+        EXPECT_TRUE(messages_[0].contains(QFileInfo(input).fileName())) << messages_[0].toStdString();
+        EXPECT_EQ(repairtest::ReadFile(output), "former repair");
+        EXPECT_FALSE(QFileInfo::exists(H264BatchPath()));
+        EXPECT_EQ(WorkFiles(), QStringList());
+    }
 }
 
 TEST_F(H264Batch, WithoutFfmpegNothingIsWrittenOrStarted)
 {
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", repairtest::Scratch(QStringLiteral("empty bin")).toLocal8Bit());
-    const auto result = MakeH264Batch(QStringLiteral("D:\\a.mp4"));
+    ASSERT_TRUE(repairtest::WriteFile(root_ + QStringLiteral("/a.mp4"), "recording"));
+    const int result = Repair(QStringLiteral("D:\\a.mp4"));
     qputenv("PATH", path);
-    EXPECT_EQ(result, H264BatchResult::NoFfmpeg);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(messages_, QStringList{"Error : ffmpeg is not installed"});
     EXPECT_FALSE(QFileInfo::exists(H264BatchPath()));
 }
 

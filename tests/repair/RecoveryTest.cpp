@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -217,12 +218,24 @@ TEST_F(Recovery, Mp4vThenH264RunsOnlyTheH264Method)
     Choose(input);
     Click(IDC_RECOVERY_MP4V);
     Click(IDC_RECOVERY_H264);
+    // ffmpeg runs while the windows are served; a progress box shows, and no other window
+    // takes input meanwhile.
+    bool progressShown = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, dialog_.get(), [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QProgressDialog*>(w);
+            if (box && box->isVisible() && box->isModal() && dialog_->IsBusy() && !dialog_->isEnabled())
+                progressShown = true;
+        }
+    });
+    poll.start(1);
     Click(IDC_RECOVERY_RECOVER);
+    poll.stop();
+    EXPECT_TRUE(progressShown);
     EXPECT_EQ(boxes_, QStringList{"Recovery H.264_1!!!"});
     EXPECT_FALSE(dialog_->isVisible());
-
-    QDeadlineTimer deadline(60000);
-    while (QFileInfo::exists(H264BatchPath()) && !deadline.hasExpired()) QTest::qWait(20);
+    EXPECT_TRUE(dialog_->isEnabled());
     EXPECT_FALSE(QFileInfo::exists(H264BatchPath()));
     EXPECT_EQ(repairtest::DecodeWithFfmpeg(out_ + QStringLiteral("/Repair_MinaRove_case1.mp4")).size(), 30u);
     EXPECT_FALSE(QFileInfo::exists(out_ + QStringLiteral("/Repair_Pomel.mp4")));
@@ -246,6 +259,63 @@ TEST_F(Recovery, H264WithAMissingFileOrWithoutFfmpegSaysSoInsteadOfSuccess)
     EXPECT_EQ(boxes_, QStringList{"Error : ffmpeg is not installed"});
     EXPECT_FALSE(QFileInfo::exists(H264BatchPath()));
 }
+
+struct FailureCase {
+    const char* name;
+    int method;  // IDC_RECOVERY_MP4V or IDC_RECOVERY_H264
+    const char* input;
+};
+
+class RecoveryFailures : public Recovery, public ::testing::WithParamInterface<FailureCase> {};
+
+// Inputs that hold nothing to repair: each method says what went wrong, leaves no output
+// and no work file, and never says it succeeded.
+TEST_P(RecoveryFailures, SayWhatWentWrongAndLeaveNoOutput)
+{
+    const FailureCase& c = GetParam();
+    const QString dir = repairtest::Scratch(QStringLiteral("in"));
+    QString input = dir + QLatin1Char('/') + QLatin1String(c.name) + QStringLiteral(".avi");
+    const std::string kind = c.input;
+    if (kind == "empty") {
+        ASSERT_TRUE(repairtest::WriteFile(input, QByteArray()));
+    } else if (kind == "random") {
+        // Noise with a VOP start code every 4 KB, so it gets past the extraction.
+        QByteArray noise(180 * 1024, 0);
+        std::uint32_t x = 12345;
+        for (qsizetype i = 0; i < noise.size(); ++i) noise[i] = char((x = x * 1103515245u + 12345u) >> 24);
+        for (qsizetype at = 100; at + 4 < noise.size(); at += 4096) noise.replace(at, 4, QByteArray("\x00\x00\x01\xB6", 4));
+        ASSERT_TRUE(repairtest::WriteFile(input, noise));
+    } else if (kind == "unreadable") {
+        input = QStringLiteral("/proc/self/mem");  // opens, then every read fails
+    } else if (kind == "h264") {
+        ASSERT_TRUE(repairtest::RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-t", "1",
+                                           "-pix_fmt", "yuv420p", "-c:v", "libx264", input}));
+    }
+    Click(c.method);
+    Choose(input);
+    Click(IDC_RECOVERY_RECOVER);
+
+    ASSERT_FALSE(boxes_.isEmpty());
+    for (const QString& text : boxes_) EXPECT_TRUE(text.startsWith(QStringLiteral("Error : "))) << text.toStdString();
+    EXPECT_FALSE(boxes_.contains(QStringLiteral("Recovery VGA!!!")));
+    EXPECT_FALSE(boxes_.contains(QStringLiteral("Recovery H.264_1!!!")));
+    EXPECT_FALSE(QFileInfo::exists(out_ + QStringLiteral("/Repair_Pomel.mp4")));
+    EXPECT_FALSE(QFileInfo::exists(out_ + QStringLiteral("/Repair_MinaRove_case1.mp4")));
+    EXPECT_TRUE(QDir(RepairWorkDir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(dialog_->isEnabled());
+    EXPECT_FALSE(dialog_->IsBusy());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, RecoveryFailures,
+    ::testing::Values(FailureCase{"Mp4vEmpty", IDC_RECOVERY_MP4V, "empty"},
+                      FailureCase{"Mp4vRandom", IDC_RECOVERY_MP4V, "random"},
+                      FailureCase{"Mp4vUnreadable", IDC_RECOVERY_MP4V, "unreadable"},
+                      FailureCase{"Mp4vOfAnH264Recording", IDC_RECOVERY_MP4V, "h264"},
+                      FailureCase{"H264Empty", IDC_RECOVERY_H264, "empty"},
+                      FailureCase{"H264Random", IDC_RECOVERY_H264, "random"},
+                      FailureCase{"H264Unreadable", IDC_RECOVERY_H264, "unreadable"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Recovery, Method3RunsNothingFromRecovery)
 {
