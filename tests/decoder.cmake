@@ -10,17 +10,9 @@ viewer_test(decoder_inter_damage_test SOURCES decoder/InterDamageTest.cpp LIBS d
 viewer_test(decoder_mutated_test SOURCES decoder/MutatedStreamTest.cpp LIBS decoder)
 viewer_test(decoder_inter_mutated_test SOURCES decoder/InterMutatedTest.cpp LIBS decoder PkgConfig::FFMPEG)
 
-# Coverage-guided fuzzing of the decoder's entry points, only with clang
-# (libFuzzer). The smoke run keeps it building and working; run the target
-# by hand with a corpus folder for a real session.
-if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  get_target_property(decoder_fuzz_sources decoder SOURCES)
-  add_executable(decoder_fuzzer decoder/DecoderFuzzer.cpp ${decoder_fuzz_sources})
-  target_include_directories(decoder_fuzzer PRIVATE ${PROJECT_SOURCE_DIR})
-  target_compile_options(decoder_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_options(decoder_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
-  add_test(NAME decoder_fuzzer_smoke COMMAND decoder_fuzzer -runs=3000 -seed=1)
-endif()
+# Coverage-guided fuzzing of the decoder's entry points (clang only).
+file(GLOB decoder_fuzz_sources ${PROJECT_SOURCE_DIR}/decoder/*.cpp)
+viewer_fuzzer(decoder_fuzzer SOURCES decoder/DecoderFuzzer.cpp ${decoder_fuzz_sources})
 viewer_test(decoder_inter_motion_test SOURCES decoder/InterMotionTest.cpp LIBS decoder)
 viewer_test(decoder_inter_crafted_test SOURCES decoder/InterCraftedTest.cpp LIBS decoder PkgConfig::FFMPEG)
 viewer_test(decoder_size_change_test SOURCES decoder/SizeChangeTest.cpp LIBS decoder PkgConfig::FFMPEG)
