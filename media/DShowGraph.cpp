@@ -574,7 +574,8 @@ HRESULT CDShowGraph::Seek(std::int64_t pos100ns, double rate)
 {
     if (!m_pGraphBuilder || !m_bBuilt) return E_FAIL;
     DrainBus();
-    const gint64 ns = std::max<std::int64_t>(pos100ns, 0) * kNsPerUnit;
+    const std::int64_t reachable = m_pSource ? m_pSource->ReachableSeekTarget(pos100ns) : pos100ns;
+    const gint64 ns = std::max<std::int64_t>(reachable, 0) * kNsPerUnit;
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
     // Cleared first: a short way to the end may be over before the seek call returns.
     m_bEos = false;
@@ -701,6 +702,11 @@ HRESULT CDShowGraph::SetPositionRaw(std::int64_t pos)
     GetDuration(&dur);
     if (pos < 0) pos = 0;
     if (dur > 0 && pos > dur) pos = dur;
+    // A seek forward that can only land behind the picture on show (an AVI that lost its
+    // index lands on key frames) stays where playback was.
+    std::int64_t now = 0;
+    GetCurrentPosition(&now);
+    if (m_pSource && pos > now && m_pSource->ReachableSeekTarget(pos) < now) return S_OK;
     return Seek(pos, m_dAppliedRate);
 }
 

@@ -1,5 +1,6 @@
 #include "media/HVStreamParseFilter.h"
 
+#include "media/AviKeyFrames.h"
 #include "platform/FileAccess.h"
 
 #include <QFile>
@@ -209,10 +210,12 @@ HRESULT HVStreamParseFilter::Load(const QString& path)
     m_bAvi = format == "avi";
 
     int videos = 0, audios = 0;
+    std::vector<AviVideoTrack> aviVideos;
     for (unsigned i = 0; i < fmt->nb_streams; ++i) {
         const AVStream* st = fmt->streams[i];
         Pin pin;
         if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            aviVideos.push_back({static_cast<int>(i), CodecOf(st->codecpar), av_q2d(st->time_base)});
             pin.video = true;
             pin.name = "Video_" + std::to_string(++videos);
             pin.width = st->codecpar->width;
@@ -241,6 +244,7 @@ HRESULT HVStreamParseFilter::Load(const QString& path)
     gst_bin_add_many(GST_BIN(m_bin), src, demux, nullptr);
     gst_element_link(src, demux);
     if (m_bAvi) {
+        m_aviKeyFrames = FindAviKeyFrames(m_source, aviVideos);
         // avidemux stops the whole file at the first chunk of a track it made no pad for
         // (the data track has no stream format). Trailing such tracks are shown to it as
         // JUNK: their chunks then belong to no stream and are skipped.
@@ -327,4 +331,15 @@ HRESULT HVStreamParseFilter::ReadDataSample(std::uint8_t* buffer, std::int32_t* 
         if (!m_reader->Open(m_source)) m_reader->failed = true;
     }
     return m_reader->Next(buffer, size, stamp);
+}
+
+std::int64_t HVStreamParseFilter::ReachableSeekTarget(std::int64_t pos) const
+{
+    std::int64_t target = pos;
+    for (const auto& keys : m_aviKeyFrames) {
+        if (keys.empty()) continue;  // no picture of it was recognised: leave it to the demuxer
+        const auto after = std::upper_bound(keys.begin(), keys.end(), pos);
+        target = std::min(target, after == keys.begin() ? 0 : *(after - 1));
+    }
+    return target;
 }

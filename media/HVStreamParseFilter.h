@@ -54,6 +54,10 @@ public:
     bool IsAvi() const { return m_bAvi; }
     // Duration found by the probe, 100-ns units, 0 when unknown.
     std::int64_t ProbedDuration() const { return m_llProbedDuration; }
+    // Where a seek to pos (100-ns units) lands: in an AVI that lost its index, the last
+    // key frame at or before it of every video track (its demuxer takes every picture for
+    // a key frame and would land on the next real one, or run off the end); pos elsewhere.
+    std::int64_t ReachableSeekTarget(std::int64_t pos) const;
 
     // One data sample per call: S_OK with the sample (cut to *size bytes when longer;
     // *size becomes the bytes written) and its stamp in milliseconds, kDataSampleEnd after
@@ -76,6 +80,7 @@ private:
     std::uint8_t m_bSourceFlag = 1;
     bool m_bAvi = false;
     std::vector<std::uint64_t> m_aviHidden;  // header lists shown to the demuxer as JUNK
+    std::vector<std::vector<std::int64_t>> m_aviKeyFrames;  // per video track, when the index is lost
     QString m_source;      // the recording as the program names it
     std::string m_path;    // the same as the system's bytes
     std::unique_ptr<DataReader> m_reader;

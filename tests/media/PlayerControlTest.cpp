@@ -2,6 +2,8 @@
 // and the frame numbers read back from the pictures of both windows.
 #include "tests/media/PlayerTestSupport.h"
 
+#include <QFile>
+
 using namespace playertest;
 
 namespace {
@@ -341,5 +343,79 @@ TEST_F(PlayerControl, StepAndSeekPastTheEndsStayUsable)
     ASSERT_EQ(player.Pause(), 1);
     EXPECT_GT(Front(), FrameAt(1000, kFps) + 1);
 }
+
+}  // namespace
+
+namespace {
+
+std::uint32_t Le32At(const std::string& d, std::size_t at)
+{
+    return static_cast<std::uint8_t>(d[at]) | static_cast<std::uint8_t>(d[at + 1]) << 8 |
+           static_cast<std::uint8_t>(d[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(d[at + 3])) << 24;
+}
+
+// The recording as a camera leaves it when the power goes before it wrote its index: the
+// file ends where idx1 began. `tidy` also mends the RIFF size and clears the header's
+// has-index flag, as a tool that strips the index would.
+bool DropAviIndex(const std::string& path, bool tidy)
+{
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    std::string d = f.readAll().toStdString();
+    f.close();
+    std::size_t at = 12;
+    while (at + 8 <= d.size() && d.compare(at, 4, "idx1") != 0) at += 8 + Le32At(d, at + 4) + (Le32At(d, at + 4) & 1);
+    if (at + 8 > d.size()) return false;
+    d.resize(at);
+    if (tidy) {
+        const std::uint32_t riff = static_cast<std::uint32_t>(d.size() - 8);
+        for (int i = 0; i < 4; ++i) d[4 + i] = static_cast<char>(riff >> (8 * i));
+        const std::size_t avih = d.find("avih");
+        if (avih == std::string::npos) return false;
+        d[avih + 8 + 12] = static_cast<char>(d[avih + 8 + 12] & ~0x10);  // dwFlags: AVIF_HASINDEX
+    }
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    return f.write(d.data(), static_cast<qint64>(d.size())) == static_cast<qint64>(d.size());
+}
+
+class IndexlessAvi : public ::testing::TestWithParam<bool> {};
+
+// Without its index the recording still plays, and a seek lands on the last key frame at or
+// before its time (one a second here) instead of running off the end in the last second.
+// A seek forward that would land behind the picture on show stays where playback was.
+TEST_P(IndexlessAvi, SeekLandsOnTheKeyFrameBeforeItsTime)
+{
+    recgen::RecordingSpec s = Spec(2, recgen::AudioCodec::Pcm, recgen::Container::Avi);
+    s.fps = kFps;
+    const std::string path = Make(GetParam() ? "noindex_tidy.avi" : "noindex_cut.avi", s);
+    ASSERT_TRUE(DropAviIndex(path, GetParam()));
+    TestWindow w1, w2;
+    CDShowPlayer player;
+    player.Init(2, &w1, &w2);
+    ASSERT_EQ(player.OpenFile(QString::fromStdString(path)), 1);
+    EXPECT_EQ(player.GetVideoStreamCount(), 2);
+    ASSERT_EQ(player.Play(), 1);
+    ProcessEvents(300);
+    ASSERT_EQ(player.Pause(), 1);
+    for (int ms : {1500, 2400, 600, 2900}) {
+        ASSERT_EQ(player.SeekMs(ms), 1) << ms;
+        EXPECT_FALSE(player.Graph()->IsComplete()) << ms;
+        EXPECT_EQ(player.GetPositionMs(), ms / 1000 * 1000) << ms;
+        EXPECT_EQ(FrameNumber(player.LastFrame(0)), ms / 1000 * kFps) << ms;
+        EXPECT_EQ(FrameNumber(player.LastFrame(1)), ms / 1000 * kFps) << ms;
+    }
+    ASSERT_EQ(player.Play(), 1);
+    ProcessEvents(300);
+    ASSERT_EQ(player.Pause(), 1);
+    const int shown = FrameNumber(player.LastFrame(0));
+    EXPECT_GT(shown, 2 * kFps);
+    EXPECT_EQ(player.SeekForward(0.3), 1);
+    EXPECT_FALSE(player.Graph()->IsComplete());
+    EXPECT_EQ(FrameNumber(player.LastFrame(0)), shown);
+    EXPECT_LT(player.GetPositionMs(), player.GetDurationMs());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, IndexlessAvi, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Stripped" : "Cut"; });
 
 }  // namespace
