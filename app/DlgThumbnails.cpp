@@ -9,8 +9,7 @@
 #include "platform/Resources.h"
 #include "views/PreviewLayer.h"
 
-#include <QDir>
-#include <QFile>
+#include <algorithm>
 
 QString g_strClickedFile;
 int g_bFrameStripPending = 0;
@@ -89,14 +88,19 @@ void CSamplePlayerDlg::ShowFolderThumbnails()
     // The folder's own entries (subfolders are not entered), in name order.
     QString folder = DriveTable::NativePath(g_strCurrentFolder);
     if (folder.isEmpty()) folder = g_strCurrentFolder;
-    const QFileInfoList entries = QDir(folder).entryInfoList(
-        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
+    // By the system's bytes, so that a name not valid in its encoding shows its picture too.
+    std::vector<FolderEntry> entries = ListFolder(folder);
+    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
+        const int r = a.name.compare(b.name, Qt::CaseInsensitive);
+        return r != 0 ? r < 0 : a.name < b.name;
+    });
     const int first = g_nThumbnailOffset;
-    for (int k = 0; k < entries.size(); ++k) {
+    for (int k = 0; k < static_cast<int>(entries.size()); ++k) {
         if (k < first || k >= first + kPageTiles) continue;
         // A subfolder takes its place on the page and shows the background.
         FrameGrabber grabber;
-        if (entries[k].isFile() && OpenRecording(grabber, entries[k].filePath())) {
+        const FolderEntry& e = entries[static_cast<std::size_t>(k)];
+        if (e.file && OpenRecording(grabber, folder + QLatin1Char('/') + e.name)) {
             if (grabber.GetOutputStreams() < 3) {
                 DrawFramePicture(grabber, 0, kThumbnailSeconds, QRect(m_nTileX, m_nTileY, kTileW, kTileH));
             } else {  // two videos and sound: front above, rear below

@@ -5,10 +5,13 @@
 #include "CardTestSupport.h"
 
 #include "controls/GuiTest.h"
+#include "platform/FileAccess.h"
 #include "platform/Resources.h"
 #include "views/PreviewLayer.h"
 
 #include <QPainter>
+#include <cstdio>
+#include <unistd.h>
 
 using namespace cardtest;
 
@@ -41,9 +44,13 @@ protected:
         g_nThumbnailOffset = g_nThumbnailPage = g_bThumbnailPaging = g_bThumbnailMode = 0;
         g_bFrameStripPending = 0;
         g_strClickedFile.clear();
+        ::unlink(FileNameToBytes(Scratch() + "/card/Thumbs/" + OddName()).constData());  // Qt cannot remove it
         card = FreshDir("card");
         UseDrives("E=" + card);
     }
+
+    // Entry 5 under a name that is not valid UTF-8, as the system lists it.
+    static QString OddName() { return FileNameFromBytes("e05\xff.mp4"); }
 
     // The folder E:\Thumbs of 25 entries, in name order e00 .. e24.
     void MakeFolder()
@@ -78,6 +85,9 @@ protected:
                 WriteFile(path, bytes);
                 break;
             }
+            }
+            if (i == 5) {
+                ASSERT_EQ(::rename(FileNameToBytes(path).constData(), FileNameToBytes(dir + "/" + OddName()).constData()), 0);
             }
         }
         g_strCurrentFolder = "E:\\Thumbs";
