@@ -1,9 +1,11 @@
 // Concealment of macroblocks that could not be decoded, and their marks in
 // the error map.
+#include <cstdlib>
 #include <cstring>
 
 #include "decoder/DecoderInternal.h"
 #include "decoder/Interpolate.h"
+#include "decoder/MotionComp.h"
 
 namespace dec {
 
@@ -23,6 +25,137 @@ void Fill(uint8_t* p, int pitch, int size, uint8_t v) {
   for (int y = 0; y < size; ++y) std::memset(p + y * pitch, v, size);
 }
 
+// Error-map mark of an MB concealed in the picture being decoded by a copy
+// of the reference; it becomes 1 when the picture is done.
+constexpr uint8_t kGuess = 2;
+constexpr uint8_t kGuessed = 3;  // guessed once, to be guessed again
+
+inline int Sad(const uint8_t* a, int aStep, const uint8_t* b, int bStep) {
+  int s = 0;
+  for (int i = 0; i < 16; ++i) s += std::abs(int(a[i * aStep]) - int(b[i * bStep]));
+  return s;
+}
+
+// How badly the current MB's edges join its neighbours that hold decoded
+// (or already refined) pictures: the sum of absolute steps across them.
+int EdgeMismatch(const DecoderInstance* d, int mb) {
+  const int w = d->mbWidth, stride = d->stride;
+  const uint8_t* p = d->curY;
+  const uint8_t* map = d->errorMap;
+  int s = 0;
+  if (d->mbX > 0 && map[mb - 1] != kGuess) s += Sad(p, stride, p - 1, stride);
+  if (d->mbX + 1 < w && map[mb + 1] != kGuess) s += Sad(p + 15, stride, p + 16, stride);
+  if (d->mbY > 0 && map[mb - w] != kGuess) s += Sad(p, 1, p - stride, 1);
+  if (mb + w < d->mbCount && map[mb + w] != kGuess) s += Sad(p + 15 * stride, 1, p + 16 * stride, 1);
+  return s;
+}
+
+// Each sample from the edges next to it of the neighbours that hold decoded
+// (or refined) pictures, weighted by closeness.
+void InterpolateBlock(uint8_t* p, int pitch, int size, const bool edge[4]) {
+  uint8_t out[16 * 16];
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      int num = 0, den = 0;
+      const int w[4] = {size - x, size - y, x + 1, y + 1};  // left, top, right, bottom
+      const long at[4] = {long(y) * pitch - 1, x - long(pitch), long(y) * pitch + size, long(size) * pitch + x};
+      for (int k = 0; k < 4; ++k)
+        if (edge[k]) num += w[k] * p[at[k]], den += w[k];
+      out[y * 16 + x] = den ? static_cast<uint8_t>((num + den / 2) / den) : p[y * pitch + x];
+    }
+  for (int y = 0; y < size; ++y) std::memcpy(p + y * pitch, out + y * 16, size);
+}
+
+void InterpolateMb(DecoderInstance* d, int mb) {
+  const int w = d->mbWidth;
+  const uint8_t* map = d->errorMap;
+  const bool edge[4] = {d->mbX > 0 && map[mb - 1] != kGuess, d->mbY > 0 && map[mb - w] != kGuess,
+                        d->mbX + 1 < w && map[mb + 1] != kGuess, mb + w < d->mbCount && map[mb + w] != kGuess};
+  InterpolateBlock(d->curY, d->stride, 16, edge);
+  InterpolateBlock(d->curU, d->stride / 2, 8, edge);
+  InterpolateBlock(d->curV, d->stride / 2, 8, edge);
+}
+
+inline int Sad16x16(const uint8_t* a, const uint8_t* b, int stride) {
+  int s = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) s += std::abs(int(a[y * stride + x]) - int(b[y * stride + x]));
+  return s;
+}
+
+// An intra picture's losses are filled from within the picture when its
+// decoded MBs differ more from the past picture than that picture differs
+// from itself one MB row lower (a cut, or fast motion).
+bool SpatialFillLikely(const DecoderInstance* d) {
+  const int stride = d->stride;
+  long score = 0;
+  for (int mb = 0; mb + d->mbWidth < d->mbCount; ++mb) {
+    if (d->errorMap[mb] != 0) continue;
+    if (d->fwdRef->errorMap[mb] == 255) return true;
+    const long off = long(mb / d->mbWidth) * 16 * stride + (mb % d->mbWidth) * 16;
+    const uint8_t* past = d->fwdRef->pY + off;
+    score += Sad16x16(d->cur->pY + off, past, stride) - Sad16x16(past, past + 16 * stride, stride);
+  }
+  return score > 0;
+}
+
+// Truncating (num * v) / den, as direct mode scales a co-located vector.
+inline int16_t Scale(int num, int v, int den) {
+  return den ? static_cast<int16_t>(int64_t(num) * v / den) : 0;
+}
+
+// An MB of a P- or S-VOP: of the vectors of its neighbours (and none), the
+// one whose prediction joins its neighbours best.
+void GuessInterMb(DecoderInstance* d, int mb) {
+  const int w = d->mbWidth;
+  const uint8_t* map = d->errorMap;
+  DecMv cand[6];
+  int n = 0;
+  cand[n++] = DecMv{0, 0};
+  cand[n++] = d->blockMvMap[4 * mb];  // as last decoded here, in this picture or before
+  const int nb[4] = {d->mbX > 0 ? mb - 1 : -1, d->mbY > 0 ? mb - w : -1, d->mbX + 1 < w ? mb + 1 : -1,
+                     mb + w < d->mbCount ? mb + w : -1};
+  const int block[4] = {1, 2, 0, 0};  // the neighbour's vector next to this MB
+  for (int k = 0; k < 4; ++k) {
+    if (nb[k] < 0 || map[nb[k]] == kGuess || map[nb[k]] == 255) continue;
+    const DecMv v = d->blockMvMap[4 * nb[k] + block[k]];
+    bool seen = false;
+    for (int i = 0; i < n; ++i) seen |= cand[i].x == v.x && cand[i].y == v.y;
+    if (!seen) cand[n++] = v;
+  }
+  DecMv best = cand[0];
+  int bestScore = -1;
+  auto tryMv = [&](DecMv v) {
+    PredictFrameMb(d, d->fwdRef, &v, 1, false);
+    const int score = EdgeMismatch(d, mb);
+    if (bestScore < 0 || score < bestScore) best = v, bestScore = score;
+  };
+  for (int i = 0; i < n; ++i)
+    if (i != 1 || cand[1].x != 0 || cand[1].y != 0) tryMv(cand[i]);
+  // One step around the best, in the vectors' own unit.
+  const DecMv centre = best;
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx)
+      if (dx || dy) tryMv(DecMv{static_cast<int16_t>(centre.x + dx), static_cast<int16_t>(centre.y + dy)});
+  PredictFrameMb(d, d->fwdRef, &best, 1, false);
+  DecMv* mv = d->blockMvMap + 4 * mb;
+  mv[0] = mv[1] = mv[2] = mv[3] = best;
+}
+
+// An MB of a B-VOP: direct mode without a vector difference, from the
+// co-located vectors of the future anchor.
+void GuessBMb(DecoderInstance* d, int mb) {
+  const DecMv* col = d->blockMvMap + 4 * mb;
+  const int count = d->mbTypeMap[mb] == MB_INTER4V ? 4 : 1;
+  DecMv fwd[4], bwd[4];
+  for (int k = 0; k < count; ++k) {
+    fwd[k] = DecMv{Scale(d->trb, col[k].x, d->trd), Scale(d->trb, col[k].y, d->trd)};
+    bwd[k] = DecMv{Scale(d->trb - d->trd, col[k].x, d->trd), Scale(d->trb - d->trd, col[k].y, d->trd)};
+  }
+  PredictFrameMb(d, d->fwdRef, fwd, count, false);
+  PredictFrameMb(d, d->bwdRef, bwd, count, true);
+}
+
 }  // namespace
 
 void ConcealLostMacroblocks(DecoderInstance* d, int targetMb) {
@@ -32,10 +165,13 @@ void ConcealLostMacroblocks(DecoderInstance* d, int targetMb) {
   const bool bVop = d->vol->vop_coding_type == VOP_B && !d->bShortHeader;
   const uint8_t qp = static_cast<uint8_t>(d->vol->vop_quant);
   while (d->mbNum < targetMb) {
+    // A copy of the reference is refined when the picture is done (kGuess).
+    uint8_t mark = 1;
     if (*d->errorMapCursor < 255) {
       CopyBlock16x16(d->curY, d->refY, stride, stride);
       CopyBlock8x8(d->curU, d->refU, cs, cs);
       CopyBlock8x8(d->curV, d->refV, cs, cs);
+      mark = kGuess;
     } else if (d->mbY > 0) {
       RepeatAbove(d->curY, stride, 16);
       RepeatAbove(d->curU, cs, 8);
@@ -50,17 +186,44 @@ void ConcealLostMacroblocks(DecoderInstance* d, int targetMb) {
       Fill(d->curV, cs, 8, 128);
     }
     *d->curQpCursor = qp;
-    *d->errorMapCursor = 1;
+    *d->errorMapCursor = mark;
     // A B-VOP is no reference: its losses leave the future reference's MB
     // types and vectors (which its direct mode and skips read) alone. A lost
     // MB of an anchor counts as coded without motion: the B-VOPs after it
     // read bits for it, as they do for most MBs.
     if (!bVop) {
       *d->mbTypeCursor = MB_INTER;
-      std::memset(d->blockMvCursor, 0, 4 * sizeof(DecMv));
+      // A copy keeps the MB's last vectors as a candidate for the refinement.
+      if (mark != kGuess) std::memset(d->blockMvCursor, 0, 4 * sizeof(DecMv));
       *d->fieldSelectCursor = -1;
     }
     NextMacroblock(d);
+  }
+}
+
+void RefineConcealment(DecoderInstance* d) {
+  if (!d->cur || !d->errorMap || d->mbCount <= 0) return;
+  const int type = d->vol->vop_coding_type;
+  const bool inter = d->bShortHeader ? type != VOP_I : (type == VOP_P || type == VOP_S);
+  const bool bVop = !d->bShortHeader && type == VOP_B;
+  const bool spatial = !inter && !bVop && SpatialFillLikely(d);
+  for (int mb = 0; mb < d->mbCount; ++mb) {
+    if (d->errorMap[mb] != kGuess) continue;
+    SeekMacroblock(d, mb);
+    if (bVop)
+      GuessBMb(d, mb);
+    else if (inter)
+      GuessInterMb(d, mb);
+    else if (spatial)
+      InterpolateMb(d, mb);
+    d->errorMap[mb] = inter ? kGuessed : 1;
+  }
+  // Once more, now that every neighbour holds a picture.
+  for (int mb = 0; inter && mb < d->mbCount; ++mb) {
+    if (d->errorMap[mb] != kGuessed) continue;
+    SeekMacroblock(d, mb);
+    GuessInterMb(d, mb);
+    d->errorMap[mb] = 1;
   }
 }
 

@@ -373,11 +373,13 @@ int DecodeMpeg4Frame(DecoderInstance* d)
         }
         case STATE_PICTURE: {
             StartPacket(d);
+            BeginPacket(d);
             SliceDecodeFn slice = vol->vop_coding_type == VOP_I   ? d->decodeIVop
                                   : vol->vop_coding_type == VOP_B ? d->decodeBVop
                                                                   : d->decodePVop;
             if (slice)
                 slice(d);
+            EndPacket(d);
             if (d->mbNum >= d->mbCount) {
                 d->state = STATE_BETWEEN;
                 return 1;

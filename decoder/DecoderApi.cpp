@@ -205,6 +205,8 @@ extern "C" uint32_t DEC_Decode(void* instance, DEC_INPUT* in, DEC_OUTPUT* out)
         }
     } else if (in->pData) {
         ready = d->bShortHeader ? DecodeH263Frame(d) : DecodeMpeg4Frame(d);
+        if (ready)
+            RefineConcealment(d);
     }
 
     DEC_FRAME_RESULT* result = out->pResult;

@@ -235,6 +235,14 @@ struct DecoderInstance {
     int bTimeCodeSeen; // a GOV time code has set the time origin
     int bTimeRestart;  // a GOV time code went back: output times count again from it
     int bResizeOutput; // the held-back anchor went out ahead of a new VOL size
+
+    // 12. the MPEG-4 video packet being decoded
+    int packetFirstMb;
+    int packetEndMb;          // the next packet's first MB, or mbCount
+    int packetCheck;          // 0 unchecked (the chunk may go on), 1 checked, next MB unknown, 2 checked
+    int packetDecodedMbs;     // cur->decodedMbs at its start
+    const uint8_t* packetEnd; // where the next resync marker or start code begins
+    const uint8_t* dataEnd;   // the chunk's own end
 };
 
 // Bytes of tab 1 used by the fixed work areas before the DC stores.

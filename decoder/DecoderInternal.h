@@ -49,8 +49,18 @@ void NextMacroblockSimple(DecoderInstance* d); // leaves the field map cursors
 // Points every cursor at macroblock mbNum (used after set-up and resync).
 void SeekMacroblock(DecoderInstance* d, int mbNum);
 
+// --- PacketBounds.cpp: an MPEG-4 video packet's end and its check ----------
+void BeginPacket(DecoderInstance* d); // after StartPacket, before the slice decoder
+// 1 when the packet ended where it must; else 0, the packet taken back (MB
+// cursor at its first MB, reader at the next marker) for concealment.
+int EndPacket(DecoderInstance* d);
+
 // --- Conceal.cpp -----------------------------------------------------------
 void ConcealLostMacroblocks(DecoderInstance* d, int targetMb);
+// After the picture's last MB: MBs concealed by a copy of the reference are
+// predicted again with the vector that joins their neighbours best (B-VOPs:
+// direct mode), and marked lost (1).
+void RefineConcealment(DecoderInstance* d);
 
 // --- IntraMacroblock.cpp: slice decoders for intra pictures -----------------
 void DecodeIVopSimple(DecoderInstance* d);

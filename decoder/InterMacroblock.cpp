@@ -54,23 +54,6 @@ void StoreFieldMvs(DecoderInstance* d, const DecMv f[2]) {
   mv[1] = mv[2] = mv[3] = avg;
 }
 
-// -2 when no resync marker or start code lies ahead; else the MB number where
-// the next packet starts (mbCount at a start code or the chunk's end, -1
-// when the marker cannot be read).
-int PeekNextPacketMb(DecoderInstance* d) {
-  if (!CheckResyncMarker(&d->reader)) return -2;
-  BitReader t = d->reader;
-  int k = t.bitsValid & 7;
-  if (k == 0) k = 8;
-  BitstreamSkipBits(&t, k);
-  // A start code, or the end of the chunk, ends the VOP.
-  if (BitstreamBitsLeft(&t) <= 0 || BitstreamShowBits(&t, 24) == 1) return d->mbCount;
-  const int len = d->vol->resyncMarkerLength;
-  if (len < 17 || len > 25 || BitstreamShowBits(&t, len) != 1) return -1;
-  BitstreamSkipBits(&t, len);
-  return static_cast<int>(BitstreamGetBits(&t, BitLength(d->mbCount - 1)));
-}
-
 }  // namespace
 
 void AddResidual(DecoderInstance* d, int cbp, int fieldDct) {
@@ -363,17 +346,18 @@ static void DecodeBSlice(DecoderInstance* d) {
   pr.Reset();
   while (d->mbNum < d->mbCount) {
     if (d->mbX == 0) pr.Reset();
-    const int next = PeekNextPacketMb(d);
+    const bool atEnd = BitstreamBitsLeft(r) <= 0 || CheckResyncMarker(r);
     if (*d->mbTypeCursor == MB_NOT_CODED) {
       // Skipped with the co-located MB: a copy of the past reference, no bits.
-      // It still belongs to this packet unless the next packet starts here.
-      if (next != -2 && (next < 0 || next <= d->mbNum)) return;
+      // At the packet's end it still belongs to the packet, up to the next
+      // packet's first MB (when the next header cannot tell it, it does not).
+      if (atEnd && (d->packetCheck == 1 || d->mbNum >= d->packetEndMb)) return;
       CopyColocatedMb(d, d->fwdRef);
       *d->curQpCursor = static_cast<uint8_t>(d->qp);
       FinishMacroblock(d);
       continue;
     }
-    if (next != -2 || BitstreamBitsLeft(r) <= 0) return;
+    if (atEnd) return;
     const MbResult res = DecodeBMacroblock(d, &pr);
     if (res == MB_FAILED || BitstreamBitsLeft(r) < 0) return;
     FinishMacroblock(d);

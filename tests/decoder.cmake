@@ -16,3 +16,4 @@ viewer_fuzzer(decoder_fuzzer SOURCES decoder/DecoderFuzzer.cpp ${decoder_fuzz_so
 viewer_test(decoder_inter_motion_test SOURCES decoder/InterMotionTest.cpp LIBS decoder)
 viewer_test(decoder_inter_crafted_test SOURCES decoder/InterCraftedTest.cpp LIBS decoder PkgConfig::FFMPEG)
 viewer_test(decoder_size_change_test SOURCES decoder/SizeChangeTest.cpp LIBS decoder PkgConfig::FFMPEG)
+viewer_test(decoder_packet_damage_test SOURCES decoder/PacketDamageTest.cpp LIBS decoder PkgConfig::FFMPEG)

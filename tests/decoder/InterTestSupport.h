@@ -79,6 +79,27 @@ inline Split SplitH263(const std::vector<uint8_t>& s) {
   return out;
 }
 
+struct Packet {
+  size_t offset;  // byte of the resync marker (or of the VOP start code)
+  int firstMb;
+};
+
+// Video packets of a VOP chunk of a resync-marker stream of 257 to 512 MBs:
+// the byte-aligned marker (16 + f_code - 1 zero bits and a 1) and the 9-bit
+// MB number.
+inline std::vector<Packet> FindPackets(const std::vector<uint8_t>& chunk, int mbCount) {
+  std::vector<Packet> out{{0, 0}};
+  for (size_t i = 4; i + 4 < chunk.size(); ++i) {
+    if (chunk[i] != 0 || chunk[i + 1] != 0 || chunk[i + 2] == 0 || chunk[i + 2] == 1) continue;
+    int z = 0;
+    while (!(chunk[i + 2] & (0x80 >> z))) ++z;
+    const uint32_t bits = (uint32_t(chunk[i + 2]) << 16) | (uint32_t(chunk[i + 3]) << 8) | chunk[i + 4];
+    const int mb = static_cast<int>((bits >> (24 - (z + 1) - 9)) & 0x1FF);
+    if (mb > out.back().firstMb && mb < mbCount) out.push_back({i, mb});
+  }
+  return out;
+}
+
 struct Picture {
   int codingType = -1;  // ours: 0 I, 1 P, 2 B, 3 S; FFmpeg's mapped the same way
   int percent = 0;
