@@ -305,6 +305,12 @@ HRESULT CDShowGraph::AddFilterByClsid(FilterClass cls, const char* name, GstElem
         // Never hand on pictures with broken references after a seek or a damaged frame.
         if (g_object_class_find_property(G_OBJECT_GET_CLASS(e), "output-corrupt"))
             g_object_set(e, "output-corrupt", FALSE, nullptr);
+        // Decoding straight into the pool's buffers would cost a second copy on the way out:
+        // the decoder still holds each picture as a reference and so hands on a copy of it.
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(e), "direct-rendering"))
+            g_object_set(e, "direct-rendering", FALSE, nullptr);
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(e), "max-threads"))
+            g_object_set(e, "max-threads", kDecoderThreads, nullptr);
     }
     *out = e;
     return S_OK;

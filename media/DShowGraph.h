@@ -32,6 +32,10 @@ constexpr PlayerState kStateNotBuilt = 3;
 
 class CDShowGraph {
 public:
+    // Threads of each video decoder. Two streams decode at once, and a few threads each keep
+    // up with playback; every further frame thread holds one more picture and decoder state.
+    static constexpr int kDecoderThreads = 4;
+
     CDShowGraph(int mode, IVideoWindow* hwnd1, IVideoWindow* hwnd2);
     ~CDShowGraph();
     CDShowGraph(const CDShowGraph&) = delete;
