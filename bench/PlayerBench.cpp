@@ -4,7 +4,8 @@
 //   accurate seek (paused)          vs  ffmpeg -ss (open, seek, decode one frame)
 //   20 s of play at rate 1 into the real panes (CPU, peak memory), on the path without a GL
 //   context (offscreen) and, where a display exists, on the GL path
-//                                   vs  gst-launch-1.0 running the same decode into fakesinks,
+//                                   vs  gst-launch-1.0 running the same decode into fakesinks
+//                                       (as it sets the decoders up, and as the player does),
 //                                       and ffmpeg decoding both videos to BGRx
 // Usage: player_bench [recording]   (made in /tmp when not given, reused when present)
 #include "media/DShowPlayer.h"
@@ -163,14 +164,23 @@ int main(int argc, char** argv)
     const Usage ours = RunChild(play, 0, {"QT_QPA_PLATFORM=offscreen", "DISPLAY"});
     const bool display = std::getenv("DISPLAY") != nullptr;
     const Usage oursGl = display ? RunChild(play, 0, {"QT_QPA_PLATFORM=xcb"}) : Usage{};
-    // The same decode, two videos and the sound, into fakesinks on the clock.
+    // The same decode, two videos and the sound, into fakesinks on the clock: with the
+    // decoders as gst-launch sets them up, and with the player's decoder settings.
     const std::string loc = "location=" + path;
-    const Usage graph = RunChild({"gst-launch-1.0", "-q", "filesrc", loc, "!", "qtdemux", "name=d",
-                                  "d.video_0", "!", "queue", "!", "avdec_h264", "!", "fakesink", "sync=true",
-                                  "d.video_1", "!", "queue", "!", "avdec_h264", "!", "fakesink", "sync=true",
-                                  "d.audio_0", "!", "queue", "!", "avdec_aac", "!", "audioconvert", "!",
-                                  "audioresample", "!", "volume", "!", "autoaudiosink"},
-                                 playMs);
+    auto bare = [&](const std::vector<std::string>& decoder) {
+        std::vector<std::string> args = {"gst-launch-1.0", "-q", "filesrc", loc, "!", "qtdemux", "name=d"};
+        for (const char* pad : {"d.video_0", "d.video_1"}) {
+            args.insert(args.end(), {pad, "!", "queue", "!", "avdec_h264"});
+            args.insert(args.end(), decoder.begin(), decoder.end());
+            args.insert(args.end(), {"!", "fakesink", "sync=true"});
+        }
+        args.insert(args.end(), {"d.audio_0", "!", "queue", "!", "avdec_aac", "!", "audioconvert", "!",
+                                 "audioresample", "!", "volume", "!", "autoaudiosink"});
+        return RunChild(args, playMs);
+    };
+    const Usage graph = bare({});
+    const Usage graphSame =
+        bare({"max-threads=" + std::to_string(CDShowGraph::kDecoderThreads), "direct-rendering=false"});
     const Usage same = RunChild({"ffmpeg", "-nostdin", "-v", "error", "-t", "20", "-i", path, "-map", "0:v:0", "-map",
                                  "0:v:1", "-map", "0:a", "-pix_fmt", "bgr0", "-f", "null", "-"},
                                 0);
@@ -237,12 +247,16 @@ int main(int argc, char** argv)
     }
     std::printf("gst-launch-1.0, the same decode into fakesinks: CPU %.2f s, peak %.0f MB\n", graph.cpuSeconds,
                 graph.peakMb);
+    std::printf("  with the player's decoder settings (%d threads, no direct rendering): CPU %.2f s, peak %.0f MB\n",
+                CDShowGraph::kDecoderThreads, graphSame.cpuSeconds, graphSame.peakMb);
     std::printf("ffmpeg decoding both videos and the sound of 20 s to BGRx: CPU %.2f s, peak %.0f MB\n",
                 same.cpuSeconds, same.peakMb);
     auto printPlay = [&](const char* what, const Usage& u) {
         std::printf("play 20 s at rate 1 into the panes, %s: CPU %.2f s, peak %.0f MB\n", what, u.cpuSeconds, u.peakMb);
         std::printf("  ratios: CPU / gst-launch %.2f, CPU / ffmpeg %.2f, memory / gst-launch %.2f\n",
                     u.cpuSeconds / graph.cpuSeconds, u.cpuSeconds / same.cpuSeconds, u.peakMb / graph.peakMb);
+        std::printf("  beside gst-launch with the player's decoder settings: CPU %.2f, memory %.2f\n",
+                    u.cpuSeconds / graphSame.cpuSeconds, u.peakMb / graphSame.peakMb);
     };
     printPlay("no GL context (offscreen)", ours);
     if (display) printPlay("GL (this display)", oursGl);
