@@ -2,6 +2,7 @@
 // What the card, files and command tests of the main window share: a scratch folder, card
 // trees seen as drive E: through VIEWER_DRIVES, recordings from the generator, and a window
 // started the way the program starts it, with message and file dialogs answered by the test.
+#include "TestScratch.h"
 #include "app/ControlIds.h"
 #include "app/SamplePlayerDlg.h"
 #include "platform/FileDialogs.h"
@@ -25,10 +26,7 @@ namespace cardtest {
 
 inline QString Scratch()
 {
-    const QByteArray s = qgetenv("VIEWER_TEST_SCRATCH");
-    const QString dir = s.isEmpty() ? QDir::tempPath() + "/app_card_tests" : QString::fromLocal8Bit(s);
-    QDir().mkpath(dir);
-    return dir;
+    return QString::fromStdString(TestScratchDir());
 }
 
 // A fresh, empty folder below the scratch folder.

@@ -1,5 +1,6 @@
 // The main window end to end: start-up layout, screen modes, and recordings from the
 // generator playing one after another through the list window.
+#include "TestScratch.h"
 #include "app/ControlIds.h"
 #include "app/SamplePlayerDlg.h"
 #include "controls/BitSlider.h"
@@ -28,10 +29,7 @@ namespace {
 
 QString Scratch()
 {
-    const QByteArray s = qgetenv("VIEWER_TEST_SCRATCH");
-    const QString dir = s.isEmpty() ? QDir::tempPath() + "/app_tests" : QString::fromLocal8Bit(s);
-    QDir().mkpath(dir);
-    return dir;
+    return QString::fromStdString(TestScratchDir());
 }
 
 struct Box {

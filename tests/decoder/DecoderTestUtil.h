@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "TestScratch.h"
 #include "decoder/Decoder.h"
 
 namespace dectest {
@@ -86,12 +87,7 @@ void CopyPictureYuv(Pic* p, const uint8_t* y, const uint8_t* u, const uint8_t* v
 
 inline std::string ScratchDir()
 {
-    const char* s = std::getenv("VIEWER_TEST_SCRATCH");
-    std::string dir = s ? s : "/tmp";
-    std::string cmd = "mkdir -p '" + dir + "'";
-    if (std::system(cmd.c_str()) != 0)
-        return "/tmp";
-    return dir;
+    return TestScratchDir();
 }
 
 inline std::vector<uint8_t> ReadFile(const std::string& path)

@@ -1,6 +1,7 @@
 // Still frames without playing: the frame on show at a time, read back from the frame-number
 // band the generator draws into every frame, on H.264 and MPEG-4 part 2, MP4 and AVI, sparse
 // key frames, B-frames from FFmpeg's own encoder, and files that cannot be read.
+#include "TestScratch.h"
 #include "media/FrameGrabber.h"
 #include "tools/recgen/RecordingGenerator.h"
 
@@ -15,10 +16,7 @@ namespace {
 
 std::string Scratch()
 {
-    const char* dir = std::getenv("VIEWER_TEST_SCRATCH");
-    const std::string d = dir ? dir : "frame_grabber_scratch";
-    std::system(("mkdir -p '" + d + "'").c_str());
-    return d;
+    return TestScratchDir();
 }
 
 std::string Make(const std::string& name, const recgen::RecordingSpec& spec)

@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the player tests: a video window that records what it is given,
 // recordings made by the generator in the test's scratch folder, and the event loop.
+#include "TestScratch.h"
 #include "media/DShowPlayer.h"
 #include "platform/VideoWindow.h"
 #include "tools/recgen/RecordingGenerator.h"
@@ -38,10 +39,7 @@ public:
 
 inline std::string Scratch()
 {
-    const char* dir = std::getenv("VIEWER_TEST_SCRATCH");
-    std::string d = dir ? dir : "/tmp/player_test_scratch";
-    QDir().mkpath(QString::fromStdString(d));
-    return d;
+    return TestScratchDir();
 }
 
 // Writes a recording once per test program run; fails the test when it cannot.

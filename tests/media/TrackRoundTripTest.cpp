@@ -1,5 +1,6 @@
 // A generated recording's data track read back with libavformat and fed through the
 // line parser gives exactly the fixes, G records and speed words that were written.
+#include "TestScratch.h"
 #include "media/TrackData.h"
 #include "tools/recgen/RecordingGenerator.h"
 
@@ -115,9 +116,7 @@ TEST_P(RoundTrip, DataTrackReproducesWhatWasWritten)
     spec.emptyFieldsEvery = c.emptyFieldsEvery;
     spec.gRecordsPerSecond = c.gRate;
 
-    const char* scratch = std::getenv("VIEWER_TEST_SCRATCH");
-    const std::string dir = scratch ? scratch : "/tmp";
-    std::filesystem::create_directories(dir);
+    const std::string& dir = TestScratchDir();
     const std::string path = dir + "/" + c.name +
                              (c.container == recgen::Container::Avi ? "_round_trip.avi" : "_round_trip.mp4");
     std::vector<recgen::DataSample> written;

@@ -1,5 +1,7 @@
 #include "RepairTestSupport.h"
 
+#include "TestScratch.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -18,8 +20,7 @@ namespace repairtest {
 
 QString Scratch(const QString& name)
 {
-    const char* env = std::getenv("VIEWER_TEST_SCRATCH");
-    QString dir = env && *env ? QString::fromLocal8Bit(env) : QDir::tempPath() + QStringLiteral("/repair-test");
+    QString dir = QString::fromStdString(TestScratchDir());
     if (!name.isEmpty()) dir += QLatin1Char('/') + name;
     QDir().mkpath(dir);
     return dir;

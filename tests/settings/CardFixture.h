@@ -1,7 +1,9 @@
 #pragma once
-// Card trees for the settings tests, made in the test's scratch folder: an EVENT folder (so the
-// card is found), a SETUP folder, and the camera's two files written byte by byte. The drive
-// table sees the card as E: through VIEWER_DRIVES.
+// Card trees for the settings tests: an EVENT folder (so the card is found), a SETUP folder, and
+// the camera's two files written byte by byte. The drive table sees the card as E: through
+// VIEWER_DRIVES. The cards lie where an ordinary user can reach them, since the tests of
+// write-protected cards drop root's rights.
+#include "TestScratch.h"
 #include "settings/SetupRecord.h"
 
 #include <QByteArray>
@@ -12,15 +14,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 inline QString ScratchDir()
 {
-    const QByteArray s = qgetenv("VIEWER_TEST_SCRATCH");
-    const QString dir = s.isEmpty() ? QDir::tempPath() + QStringLiteral("/settings_tests") : QString::fromLocal8Bit(s);
-    QDir().mkpath(dir);
-    return dir;
+    return QString::fromStdString(OrdinaryUserDir());
 }
 
 // No drive at all in the table.
@@ -122,9 +122,12 @@ template <class F> void AsOrdinaryUser(F f)
     }
     ASSERT_EQ(::setegid(65534), 0);
     ASSERT_EQ(::seteuid(65534), 0);
-    f();
+    // A card the user cannot reach at all would fail every write for the wrong reason.
+    const bool reaches = ::faccessat(AT_FDCWD, QFile::encodeName(ScratchDir()).constData(), X_OK, AT_EACCESS) == 0;
+    if (reaches) f();
     ASSERT_EQ(::seteuid(0), 0);
     ASSERT_EQ(::setegid(0), 0);
+    ASSERT_TRUE(reaches) << "an ordinary user cannot reach " << ScratchDir().toStdString();
 }
 
 // Makes the card's root (and its settings file) write-protected, as a locked card mounts.

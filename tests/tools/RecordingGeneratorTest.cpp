@@ -1,3 +1,4 @@
+#include "TestScratch.h"
 #include "tools/recgen/RecordingGenerator.h"
 
 #include <gtest/gtest.h>
@@ -16,10 +17,7 @@ namespace {
 
 std::string Scratch(const std::string& name)
 {
-    const char* dir = std::getenv("VIEWER_TEST_SCRATCH");
-    std::filesystem::path p = dir ? dir : std::filesystem::temp_directory_path().string();
-    std::filesystem::create_directories(p);
-    return (p / name).string();
+    return TestScratchDir() + "/" + name;
 }
 
 struct Probe {

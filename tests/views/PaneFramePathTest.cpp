@@ -2,6 +2,7 @@
 // without a GL context costs one conversion a shown picture and no copy, what the screen
 // shows is the picture the pane holds, the decoder's planes come out in the right colours
 // and in the right place at every zoom, and where a GL context exists the card draws them.
+#include "TestScratch.h"
 #include "media/DShowPlayer.h"
 #include "media/FrameScaler.h"
 #include "tools/recgen/RecordingGenerator.h"
@@ -143,9 +144,7 @@ protected:
 
     std::string Recording(const char* name, int ms)
     {
-        const char* scratch = std::getenv("VIEWER_TEST_SCRATCH");
-        const QString dir = QString::fromUtf8(scratch ? scratch : "/tmp/views_pane_path_scratch");
-        QDir().mkpath(dir);
+        const QString dir = QString::fromStdString(TestScratchDir());
         const std::string path = (dir + QLatin1Char('/') + QLatin1String(name)).toStdString();
         recgen::RecordingSpec spec;
         spec.durationMs = ms;

@@ -1,6 +1,7 @@
 // Video panes inside their frame windows: wheel zoom around the cursor, the level limits, the
 // gates on the list and the player, dragging, double click, the frames' keys and scrolling, and
 // the frame a pane draws.
+#include "TestScratch.h"
 #include "media/DShowPlayer.h"
 #include "tools/recgen/RecordingGenerator.h"
 #include "views/ListDlg.h"
@@ -562,9 +563,7 @@ QImage FrameImage(const std::shared_ptr<const VideoFrame>& f)
 
 TEST_F(Panes, TheMainPlayerDrawsARecordingIntoBothPanes)
 {
-    const char* scratch = std::getenv("VIEWER_TEST_SCRATCH");
-    const QString dir = QString::fromUtf8(scratch ? scratch : "/tmp/views_panes_scratch");
-    QDir().mkpath(dir);
+    const QString dir = QString::fromStdString(TestScratchDir());
     const std::string path = (dir + QStringLiteral("/panes.mp4")).toStdString();
     recgen::RecordingSpec spec;
     spec.durationMs = 2000;

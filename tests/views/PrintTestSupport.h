@@ -1,6 +1,7 @@
 #pragma once
 // Printing to PDF files in tests: a screen large enough for any window of the tests, a
 // printer that writes a PDF, and the first page rendered back with pdftoppm and measured.
+#include "TestScratch.h"
 #include "views/PrintScreen.h"
 
 #include <QApplication>
@@ -18,10 +19,7 @@ namespace printtest {
 
 inline QString Scratch()
 {
-    const QByteArray s = qgetenv("VIEWER_TEST_SCRATCH");
-    const QString dir = s.isEmpty() ? QDir::currentPath() + "/print_scratch" : QString::fromLocal8Bit(s);
-    QDir().mkpath(dir);
-    return dir;
+    return QString::fromStdString(TestScratchDir());
 }
 
 // Before the QApplication: an offscreen screen of 2560 x 1600, so windows wider than the
