@@ -283,6 +283,32 @@ TEST_F(Commands, HiddenListDoubleClickOpensTheRowOfTheListWindow)
     EXPECT_EQ(back, 7u);
 }
 
+TEST_F(Commands, RowsMarkedResetOrFinishedAreDrawnBlackOnBlack)
+{
+    Start();
+    struct Case {
+        const char* mark;
+        unsigned text, back;  // 1 and 7 when left as they were
+    } cases[] = {{"RST", 0, 0},           {"FIN", 0, 0},       {"12RST34", 0, 0}, {"xFIN", 0, 0},
+                 {"", 0xFFFFFF, 7},        {"rst", 0xFFFFFF, 7}, {"FI N", 0xFFFFFF, 7}, {"RS", 0xFFFFFF, 7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mark);
+        Visible()->clear();
+        CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:56", "Event", "a.mp4");
+        const int row = CListDlg::AppendRow(Visible(), "2017-08-11", "12:34:57", "Event", "b.mp4");
+        Visible()->topLevelItem(row)->setText(9, QString::fromLatin1(c.mark));
+        unsigned text = 1, back = 7;
+        dlg->OnNMCustomdrawFileList(row, &text, &back);
+        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(back, c.back);
+        // The row above keeps the ordinary colours.
+        text = 1, back = 7;
+        dlg->OnNMCustomdrawFileList(0, &text, &back);
+        EXPECT_EQ(text, 0xFFFFFFu);
+        EXPECT_EQ(back, 7u);
+    }
+}
+
 TEST(DriveMonitorTest, ReportsDrivesGoneAndComeThroughTheQueue)
 {
     const QString a = FreshDir("drive_a"), b = FreshDir("drive_b"), c = FreshDir("drive_new");

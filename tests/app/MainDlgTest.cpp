@@ -335,13 +335,18 @@ TEST_F(MainDlg, TransportCommands)
 TEST_F(MainDlg, EnterAndEscapeCloseNothing)
 {
     Start();
+    // The list window is docked and shown, as the list button leaves it.
+    if (!dlg->m_pListDlg->isVisible()) QTest::mouseClick(dlg->GetDlgItem(IDC_BTN_LIST_TOGGLE), Qt::LeftButton);
+    ASSERT_TRUE(dlg->m_pListDlg->isVisible());
     QTest::keyClick(dlg.get(), Qt::Key_Escape);
     QTest::keyClick(dlg.get(), Qt::Key_Return);
     QTest::keyClick(dlg->GetDlgItem(IDC_BTN_PLAY), Qt::Key_Escape);
-    QTest::keyClick(dlg->m_pListDlg, Qt::Key_Escape);
+    for (QWidget* w : {static_cast<QWidget*>(dlg->m_pListDlg), static_cast<QWidget*>(dlg->m_pListDlg->GetVisibleList())})
+        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(w, key);
     QCoreApplication::processEvents();
     EXPECT_TRUE(dlg->isVisible());
-    EXPECT_TRUE(dlg->m_pListDlg->isVisible() || !dlg->m_pListDlg->isHidden() || true);
+    EXPECT_TRUE(dlg->m_pListDlg->isVisible());
+    EXPECT_EQ(int(dlg->m_bListPanelShown), 1);
     dlg->OnBnClickedExit();
     EXPECT_FALSE(dlg->isVisible());
 }
