@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
-build=build/release
+build=build/run
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVIEWER_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 

@@ -18,4 +18,5 @@ for kind in release asan; do
   ASAN_OPTIONS=detect_leaks=0:new_delete_type_mismatch=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=1
 done
+echo "Screenshots of the windows the tests drove: build/release/artefacts/ and build/asan/artefacts/."
 exit $status
