@@ -1,5 +1,6 @@
 // Names by the system's bytes and the regular-file test, over every kind of thing a card can
 // hold under a file's name.
+#include "TestScratch.h"
 #include "platform/FileAccess.h"
 
 #include <QDir>
@@ -16,8 +17,7 @@ namespace {
 
 QByteArray Scratch()
 {
-    const QByteArray s = qgetenv("VIEWER_TEST_SCRATCH");
-    const QByteArray dir = (s.isEmpty() ? QByteArray("/tmp/file_access_test") : s) + "/access";
+    const QByteArray dir = QByteArray::fromStdString(TestScratchDir()) + "/access";
     // Qt's own removal cannot name every file left by an earlier run.
     EXPECT_EQ(std::system(("rm -rf '" + dir + "'").constData()), 0);
     QDir().mkpath(QString::fromLocal8Bit(dir));
