@@ -1,2 +1,2 @@
 find_package(Qt6 REQUIRED COMPONENTS Test)
-viewer_test(views_list_test SOURCES views/ListDlgTest.cpp controls/GuiTest.h LIBS views Qt6::Test)
+viewer_test(views_list_test SOURCES views/ListDlgTest.cpp controls/GuiTest.h LIBS views recgen Qt6::Test)

@@ -12,13 +12,12 @@
 #include <QTreeWidget>
 #include <QWindow>
 #include <algorithm>
-#include <limits>
 #include <numeric>
 #include <vector>
 
 unsigned char g_bListShowNormal = 1;
 unsigned char g_bListShowEvent = 1;
-unsigned char g_bListShowParking = 0;
+unsigned char g_bListShowParking = 1;
 unsigned char g_bListPlayRequest = 0;
 unsigned char g_bListCloseRequest = 0;
 
@@ -37,24 +36,20 @@ constexpr int kBmpSortDescending = 476, kBmpSortAscending = 477;
 constexpr COLORREF kListBack = 0x333333;
 constexpr COLORREF kListText = 0xFFFFFF;
 
-// Leading-digit conversion: blanks, a sign, then digits; anything else ends the number.
-qint64 LeadingInteger(const QString& s)
+bool IsAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+// Where a "YYYYMMDD_HHMMSS" stamp starts in a file name: the first run of eight digits, one
+// character that is not a digit, and six digits; -1 when the name has none.
+int FindStamp(const QString& name)
 {
-    int i = 0;
-    while (i < s.size() && (s[i] == QLatin1Char(' ') || s[i] == QLatin1Char('\t')))
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-'))) {
-        negative = s[i] == QLatin1Char('-');
-        ++i;
-    }
-    qint64 v = 0;
-    for (; i < s.size() && s[i] >= QLatin1Char('0') && s[i] <= QLatin1Char('9'); ++i) {
-        if (v > (std::numeric_limits<qint64>::max() - 9) / 10)
-            break;  // the key's parts are at most 8 digits; stop rather than overflow
-        v = v * 10 + (s[i].unicode() - '0');
-    }
-    return negative ? -v : v;
+    const auto digits = [&](int from, int count) {
+        for (int i = from; i < from + count; ++i)
+            if (!IsAsciiDigit(name[i])) return false;
+        return true;
+    };
+    for (int at = 0; at + 15 <= name.size(); ++at)
+        if (digits(at, 8) && !IsAsciiDigit(name[at + 8]) && digits(at + 9, 6)) return at;
+    return -1;
 }
 
 } // namespace
@@ -160,9 +155,10 @@ bool CListDlg::OnInitDialog()
     m_btnManual->setGeometry(197, 695, 60, 15);
     m_btnManual->hide();
 
+    // The window starts as after a click on "All" (every filter image lit).
     g_bListShowNormal = 1;
     g_bListShowEvent = 1;
-    g_bListShowParking = 0;
+    g_bListShowParking = 1;
     m_bDescending = 1;
     return true;
 }
@@ -218,9 +214,12 @@ void CListDlg::SetSelectionMark(int row)
 
 qint64 CListDlg::SortKeyFromPath(const QString& path)
 {
-    const QString tail = path.right(22);
-    const QString stamp = tail.left(qMax(0, static_cast<int>(tail.size()) - 7));
-    return LeadingInteger(stamp.left(8)) * 1000000 + LeadingInteger(stamp.right(6));
+    // The stamp is looked for in the file name itself, not at a fixed distance from the end:
+    // the camera's event names ("..._E.mp4") are one character shorter than its normal ones.
+    const QString name = path.mid(qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
+    const int at = FindStamp(name);
+    if (at < 0) return 0;
+    return name.mid(at, 8).toLongLong() * 1000000 + name.mid(at + 9, 6).toLongLong();
 }
 
 int CListDlg::RefreshList()
@@ -312,9 +311,10 @@ void CListDlg::OnBnClickedEvent()
 
 void CListDlg::OnBnClickedAll()
 {
+    // "All" means every kind the search lists, so the recordings made while parked too.
     g_bListShowNormal = 1;
     g_bListShowEvent = 1;
-    g_bListShowParking = 0;
+    g_bListShowParking = 1;
     SetFilterImages(IDC_BTN_ALL);
     RefreshList();
 }

@@ -61,8 +61,9 @@ public:
     int GetSelectionMark() const;
     void SetSelectionMark(int row);
 
-    // The date-and-time key of a recording's path: the 15 characters before the last 7 of its
-    // last 22 ("YYYYMMDD_HHMMSS"), read as YYYYMMDD * 1,000,000 + HHMMSS.
+    // The date-and-time key of a recording's path: the first "YYYYMMDD_HHMMSS" stamp of its file
+    // name (eight digits, any one other character, six digits), read as
+    // YYYYMMDD * 1,000,000 + HHMMSS; 0 for a name without a stamp.
     static qint64 SortKeyFromPath(const QString& path);
 
     // Handlers.

@@ -3,30 +3,33 @@
 #include "controls/BitmapButton.h"
 #include "controls/GuiTest.h"
 #include "platform/Resources.h"
+#include "tools/recgen/RecordingGenerator.h"
 #include "views/ListDlg.h"
 #include "views/RecordingTable.h"
 
 #include <QTest>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 
 struct Row {
     const char* kind;
-    const char* name;  // file name: "YYYYMMDD_HHMMSS" then 7 more characters
+    const char* name;  // file name, normally "YYYYMMDD_HHMMSS" then the camera's fields
 };
 
 class ListDlg : public GuiTest {
 protected:
     void Fill(std::initializer_list<Row> rows)
     {
-        for (const Row& r : rows) {
-            const QString name = QString::fromLatin1(r.name);
-            const QString date = name.mid(0, 4) + '-' + name.mid(4, 2) + '-' + name.mid(6, 2);
-            const QString time = name.mid(9, 2) + ':' + name.mid(11, 2) + ':' + name.mid(13, 2);
-            const QString path = QStringLiteral("/media/card/%1/%2").arg(QString::fromLatin1(r.kind), name);
-            CListDlg::AppendRow(dlg.GetMasterList(), date, time, QString::fromLatin1(r.kind), path);
-        }
+        for (const Row& r : rows) Add(QString::fromLatin1(r.kind), QString::fromLatin1(r.name));
+    }
+    // A master-list row as the card search writes it for a file name in a kind folder.
+    void Add(const QString& kind, const QString& name)
+    {
+        const QString path = QStringLiteral("/media/card/%1/%2").arg(kind, name);
+        CListDlg::AppendRow(dlg.GetMasterList(), StampDate(name), StampTime(name), kind, path);
     }
     QStringList VisibleNames() const
     {
@@ -44,12 +47,12 @@ protected:
     CListDlg dlg;
 };
 
-TEST_F(ListDlg, StartsWithNormalAndEventShownNewestFirst)
+TEST_F(ListDlg, StartsWithEveryKindShownNewestFirst)
 {
     EXPECT_EQ(dlg.size(), QSize(256, 720));
     EXPECT_EQ(g_bListShowNormal, 1);
     EXPECT_EQ(g_bListShowEvent, 1);
-    EXPECT_EQ(g_bListShowParking, 0);
+    EXPECT_EQ(g_bListShowParking, 1);
     EXPECT_EQ(g_bListPlayRequest, 0);
     EXPECT_EQ(g_bListCloseRequest, 0);
     EXPECT_TRUE(dlg.IsDescending());
@@ -71,17 +74,21 @@ TEST_F(ListDlg, FiltersByKindAndAlwaysShowsFileRows)
           {"NORMAL", "20240101_140000_NF.mp4"},
           {"normal", "20240101_150000_NF.mp4"},  // lower case never passes
           {"EVENT", "20240101_160000_EF.mp4"}});
-    EXPECT_EQ(dlg.RefreshList(), 5);
-    EXPECT_EQ(VisibleNames(), QStringList({"20240101_160000_EF.mp4", "20240101_140000_NF.mp4", "20240101_130000_NF.mp4",
-                                           "20240101_110000_EF.mp4", "20240101_100000_NF.mp4"}));
+    const QStringList all = {"20240101_160000_EF.mp4", "20240101_140000_NF.mp4", "20240101_130000_NF.mp4",
+                             "20240101_120000_PF.mp4", "20240101_110000_EF.mp4", "20240101_100000_NF.mp4"};
+    EXPECT_EQ(dlg.RefreshList(), 6);
+    EXPECT_EQ(VisibleNames(), all);
     Click(CListDlg::IDC_BTN_NORMAL);
     EXPECT_EQ(g_bListShowEvent, 0);
+    EXPECT_EQ(g_bListShowParking, 0);
     EXPECT_EQ(VisibleNames(), QStringList({"20240101_140000_NF.mp4", "20240101_130000_NF.mp4", "20240101_100000_NF.mp4"}));
     Click(CListDlg::IDC_BTN_EVENT);
+    EXPECT_EQ(g_bListShowParking, 0);
     EXPECT_EQ(VisibleNames(), QStringList({"20240101_160000_EF.mp4", "20240101_130000_NF.mp4", "20240101_110000_EF.mp4"}));
+    // "All" lists the recordings made while parked as well.
     Click(CListDlg::IDC_BTN_ALL);
-    EXPECT_EQ(CListDlg::GetItemCount(dlg.GetVisibleList()), 5);
-    // Parking rows stay in the master list only.
+    EXPECT_EQ(g_bListShowParking, 1);
+    EXPECT_EQ(VisibleNames(), all);
     EXPECT_EQ(CListDlg::GetItemCount(dlg.GetMasterList()), 7);
     // The visible rows carry all four columns.
     EXPECT_EQ(CListDlg::GetItemText(dlg.GetVisibleList(), 0, CListDlg::COL_DATE), QStringLiteral("2024-01-01"));
@@ -231,15 +238,80 @@ TEST_F(ListDlg, SortKeyFromThePathsDateAndTime)
 {
     const KeyCase cases[] = {
         {"/card/Normal/20170811_123456_NI.mp4", 20170811123456LL},
-        {"E:/Event/x/20240229_000000_EF.avi", 20240229000000LL},
         {"20170811_123456_NI.mp4", 20170811123456LL},
-        {"short.mp4", 0},  // too short: key 0
+        {"/card/Event/20170811_120030_E.mp4", 20170811120030LL},     // the camera's event names are shorter
+        {"/card/Parking/20170811_120030_X.avi", 20170811120030LL},
+        {"/card/Normal/20170811_120030_I.MP4", 20170811120030LL},
+        {"/card/Event/sub/20170811_120030.Mp4", 20170811120030LL},   // no field after the stamp
+        {"E:/Event/x/20240229_000000_EF.avi", 20240229000000LL},
+        {"E:\\Event\\20240229_000001_E.mp4", 20240229000001LL},
+        {"/media/20991231_235959/Event/20170811_120030_E.mp4", 20170811120030LL},  // the name's stamp counts
+        {"/card/Event/CAM^20170811_120030^a^b^c^E.mp4", 20170811120030LL},
+        {"/card/Event/front-20170811-120030-cam.mp4", 20170811120030LL},
+        {"/card/Event/1_20170811_120030_E.mp4", 20170811120030LL},
+        {"short.mp4", 0},  // no stamp: key 0
         {"", 0},
-        {"/card/Normal/abcdefgh_123456_NI.mp4", 123456LL},  // text that is not digits reads as 0
-        {"/card/Normal/2017081x_12345x_NI.mp4", 2017081LL * 1000000 + 12345},
+        {"/card/Normal/abcdefgh_123456_NI.mp4", 0},
+        {"/card/Normal/2017081x_12345x_NI.mp4", 0},
+        {"/card/Normal/20170811123456_NI.mp4", 0},  // no mark between date and time
+        {"/card/Normal/20170811_12345_NI.mp4", 0},
     };
     for (const KeyCase& c : cases)
         EXPECT_EQ(CListDlg::SortKeyFromPath(QString::fromLatin1(c.path)), c.key) << c.path;
+}
+
+TEST_F(ListDlg, SortsEveryNameShapeTheSearchAccepts)
+{
+    // In search order, not in time order: both lengths of the camera's last field, none, the
+    // marked fields of the split, and every case of the two extensions.
+    Fill({{"Event", "20170811_120030_E.mp4"},
+          {"Normal", "20170811_120000_NI.mp4"},
+          {"Event", "20170811_120215_E.MP4"},
+          {"Parking", "20170811_120100_X.avi"},
+          {"Normal", "20170811_115959_I.Mp4"},
+          {"EVENT", "20170811_120216.AVI"},
+          {"File", "CAM^20170811_120001^a^b^c^NI.mp4"},
+          {"NORMAL", "20170810_235959_NI.mp4"}});
+    const QStringList newestFirst = {"20170811_120216.AVI",   "20170811_120215_E.MP4", "20170811_120100_X.avi",
+                                     "20170811_120030_E.mp4", "CAM^20170811_120001^a^b^c^NI.mp4",
+                                     "20170811_120000_NI.mp4", "20170811_115959_I.Mp4", "20170810_235959_NI.mp4"};
+    EXPECT_EQ(dlg.RefreshList(), 8);
+    EXPECT_EQ(VisibleNames(), newestFirst);
+    Click(CListDlg::IDC_BTN_SORT);
+    QStringList oldestFirst = newestFirst;
+    std::reverse(oldestFirst.begin(), oldestFirst.end());
+    EXPECT_EQ(VisibleNames(), oldestFirst);
+}
+
+TEST_F(ListDlg, EventListSortedNewestFirstForReview)
+{
+    // Event recordings named the way the camera and the demo card name them, in the order a
+    // search may find them, among normal ones.
+    const int found[][3] = {{12, 0, 30}, {12, 0, 0}, {12, 2, 15}, {12, 1, 0}, {11, 59, 45}, {12, 3, 5}};
+    for (const auto& t : found) {
+        Add("Event", QString::fromStdString(recgen::RecordingFileName("Event", 2017, 8, 11, t[0], t[1], t[2])));
+        Add("Normal", QString::fromStdString(recgen::RecordingFileName("Normal", 2017, 8, 11, t[0], t[1], t[2] + 1)));
+    }
+    Click(CListDlg::IDC_BTN_EVENT);
+    QStringList times;
+    for (int i = 0; i < CListDlg::GetItemCount(dlg.GetVisibleList()); ++i) {
+        EXPECT_EQ(CListDlg::GetItemText(dlg.GetVisibleList(), i, CListDlg::COL_KIND), QStringLiteral("Event"));
+        times << CListDlg::GetItemText(dlg.GetVisibleList(), i, CListDlg::COL_TIME);
+    }
+    EXPECT_EQ(times, QStringList({"12:03:05", "12:02:15", "12:01:00", "12:00:30", "12:00:00", "11:59:45"}));
+
+    dlg.show();
+    const QString path = SaveArtefact(&dlg, QStringLiteral("listdlg_event_sorted"));
+    const QImage shot(path);
+    ASSERT_FALSE(shot.isNull()) << path.toStdString();
+    // Six rows drawn as text on the list's grey, and the grey below them.
+    const QRect last = dlg.GetVisibleList()->visualItemRect(dlg.GetVisibleList()->topLevelItem(5));
+    const QPoint inRow = dlg.GetVisibleList()->viewport()->mapTo(&dlg, last.topLeft());
+    int light = 0;
+    for (int x = 0; x < 230; ++x)
+        for (int y = inRow.y(); y < inRow.y() + last.height(); ++y) light += qGray(shot.pixel(x, y)) > 160;
+    EXPECT_GT(light, 20);
+    EXPECT_EQ(Rgb(shot, 128, inRow.y() + 3 * last.height()), 0x333333u);
 }
 
 TEST_F(ListDlg, DrawsItsSkinAndListForReview)
