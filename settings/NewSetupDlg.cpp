@@ -191,15 +191,15 @@ void CNewSetupDlg::LoadRecord()
 {
     const QString drive = m_cDrive ? QString(QLatin1Char(m_cDrive)) + QLatin1Char(':') : QString();
     SetupRecord read;
-    CardReadInfo info;
-    const CardReadStatus status = ReadSetupFile(drive, &read, &info);
-    if (status == CardReadStatus::Ok && info.size == static_cast<qint64>(kSetupRecordSize) && read.HasModelCode()) {
+    const CardReadStatus status = ReadSetupFile(drive, &read);
+    // Whatever opens is edited from its first 200 bytes, a longer file and another model's too.
+    if (status == CardReadStatus::Ok) {
         m_record = read;
         m_loaded = m_record;
         return;
     }
-    // Pages never bind to bytes that were not read: they show the built-in record, and the
-    // card's file is replaced only if the user saves.
+    // Missing or shorter: pages never bind to bytes that were not read. They show the built-in
+    // record, and the card's file is replaced only if the user saves.
     m_record = DefaultSetupRecord();
     m_loaded = m_record;
     m_bReplacedFile = true;
@@ -209,9 +209,9 @@ void CNewSetupDlg::LoadRecord()
               "There is no setup file on the SD card. The default settings are shown; saving writes a new setup file.",
               "SDカードに設定ファイルがありません。初期設定を表示します。保存すると新しい設定ファイルを作成します。")
         : ByLanguageOrEnglish(m_nLanguage,
-              "설정 파일의 크기나 모델이 맞지 않습니다. 기본 설정을 표시합니다. 저장할 때만 카드의 파일이 바뀝니다.",
-              "The setup file on the SD card has a wrong size or belongs to another model. The default settings are shown; the card's file is replaced only if you save.",
-              "設定ファイルのサイズまたは機種が合っていません。初期設定を表示します。保存した場合のみカードのファイルを置き換えます。");
+              "SD 카드의 설정 파일이 너무 짧아 읽을 수 없습니다. 기본 설정을 표시합니다. 저장할 때만 카드의 파일이 바뀝니다.",
+              "The setup file on the SD card is too short to be read. The default settings are shown; the card's file is replaced only if you save.",
+              "SDカードの設定ファイルが短すぎて読み込めません。初期設定を表示します。保存した場合のみカードのファイルを置き換えます。");
     ShowMessageBox(this, text, TitleOrEnglish(m_nLanguage), MB_OK | MB_ICONWARNING);
 }
 

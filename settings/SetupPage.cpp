@@ -14,6 +14,24 @@
 #include <QSlider>
 #include <QTabWidget>
 
+namespace {
+
+// The templates write their captions by the dialog-resource rule ("&&" is one '&') and give no
+// control a shortcut key, so a lone '&' ("Beep & Watch") is a plain '&' as well.
+QString ShownCaption(const QString& text)
+{
+    QString out = text;
+    return out.replace(QLatin1String("&&"), QLatin1String("&"));
+}
+
+// Buttons and group boxes read '&' as a shortcut mark: each '&' they show is doubled.
+QString ButtonCaption(const QString& text)
+{
+    return ShownCaption(text).replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+}  // namespace
+
 void CreateTemplateControls(QWidget* owner, const DlgTemplate& tmpl, const QFont& font, std::map<int, QWidget*>* controls,
                             std::map<int, QButtonGroup*>* groups)
 {
@@ -22,14 +40,14 @@ void CreateTemplateControls(QWidget* owner, const DlgTemplate& tmpl, const QFont
         QWidget* w = nullptr;
         switch (item.kind) {
         case DlgKind::Group: {
-            auto* g = new QGroupBox(text, owner);
+            auto* g = new QGroupBox(ButtonCaption(text), owner);
             g->lower();
             w = g;
             break;
         }
-        case DlgKind::Static: w = new QLabel(text, owner); break;
+        case DlgKind::Static: w = new QLabel(ShownCaption(text), owner); break;
         case DlgKind::Radio: {
-            auto* r = new QRadioButton(text, owner);
+            auto* r = new QRadioButton(ButtonCaption(text), owner);
             if (item.group) {
                 QButtonGroup*& group = (*groups)[item.group];
                 if (!group) group = new QButtonGroup(owner);
@@ -38,7 +56,7 @@ void CreateTemplateControls(QWidget* owner, const DlgTemplate& tmpl, const QFont
             w = r;
             break;
         }
-        case DlgKind::Check: w = new QCheckBox(text, owner); break;
+        case DlgKind::Check: w = new QCheckBox(ButtonCaption(text), owner); break;
         case DlgKind::Edit: w = new QLineEdit(text, owner); break;
         case DlgKind::ReadOnlyEdit: {
             auto* e = new QLineEdit(text, owner);
@@ -52,7 +70,7 @@ void CreateTemplateControls(QWidget* owner, const DlgTemplate& tmpl, const QFont
             w = c;
             break;
         }
-        case DlgKind::Button: w = new QPushButton(text, owner); break;
+        case DlgKind::Button: w = new QPushButton(ButtonCaption(text), owner); break;
         case DlgKind::Tab: w = new QTabWidget(owner); break;
         case DlgKind::Trackbar: {
             auto* s = new QSlider(Qt::Horizontal, owner);

@@ -165,11 +165,32 @@ TEST_F(Editor, LaidOutFromItsTemplateInDialogUnits)
 
 // ---- captions of every page
 
-QString CaptionOf(QWidget* w)
+// Buttons and group boxes draw "&&" as one '&' and take a lone '&' as a shortcut mark: the mark
+// is not drawn and underlines the character after it.
+QString WithoutShortcutMarks(const QString& text, bool* marked = nullptr)
 {
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
-    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&')) {
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) {
+                out += QLatin1Char('&');
+                ++i;
+            } else if (marked) {
+                *marked = true;
+            }
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// The text as the control shows it; labels without a buddy show theirs as it is.
+QString CaptionOf(QWidget* w, bool* marked = nullptr)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return WithoutShortcutMarks(b->text(), marked);
+    if (auto* g = qobject_cast<QGroupBox*>(w)) return WithoutShortcutMarks(g->title(), marked);
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->buddy() ? WithoutShortcutMarks(l->text(), marked) : l->text();
     return QStringLiteral("<no caption>");
 }
 
@@ -211,7 +232,7 @@ TEST_F(Editor, EveryPageCarriesItsCaptions)
              {1138, "지평선"}, {1193, "km/h"}, {1194, "mph"}, {1213, "日本語"}, {1214, "English"}, {1215, "한국어"},
              {1216, "중국어"}, {1221, "스페인어"}, {1222, "러시아어"}},
          {"스피커 :", "마이크 :"}, {1216, 1221, 1222}},
-        {8, {{1305, "Event Record"}, {1306, "FCW"}, {1307, "LDW"}, {1308, "Beep && Watch"}, {1309, "Front"},
+        {8, {{1305, "Event Record"}, {1306, "FCW"}, {1307, "LDW"}, {1308, "Beep & Watch"}, {1309, "Front"},
              {1310, "Rear"}, {1311, "PIP"}, {1312, "Always On"}, {1313, "30sec On"}, {1314, "Speed"}, {1315, "Smart Car"},
              {1316, "Horizon"}, {1317, "km/h"}, {1318, "mph"}, {1319, "日本語"}, {1320, "English"}, {1321, "한국어"}},
          {"Speaker :", "Mic :"}, {1321, 1322, 1323, 1324}},
@@ -246,6 +267,33 @@ TEST_F(Editor, EveryPageCarriesItsCaptions)
         }
     }
     dlg->close();
+}
+
+TEST_F(Editor, NoPageTextShowsAShortcutMark)
+{
+    // The pages have no shortcut keys: every '&' of every text in every language is drawn.
+    CardTree card("editor_marks");
+    card.WriteSetup(DistinctRecord());
+    BoxRecorder boxes;
+    for (int language : {0, 1, 2}) {
+        auto dlg = OpenEditor(language);
+        for (int i = 0; i < CNewSetupDlg::kPageCount; ++i) {
+            bool anyText = false;
+            for (QWidget* w : dlg->Page(i)->findChildren<QWidget*>()) {
+                bool marked = false;
+                const QString shown = CaptionOf(w, &marked);
+                if (shown == QStringLiteral("<no caption>")) continue;
+                anyText = true;
+                EXPECT_FALSE(marked) << i << ": " << shown.toStdString();
+                EXPECT_FALSE(shown.contains(QLatin1String("&&"))) << i << ": " << shown.toStdString();
+            }
+            EXPECT_TRUE(anyText) << i;
+        }
+        EXPECT_EQ(CaptionOf(dlg->Page(6)->Control(1283)), QStringLiteral("Beep & Watch"));
+        EXPECT_EQ(CaptionOf(dlg->Page(8)->Control(1308)), QStringLiteral("Beep & Watch"));
+        dlg->close();
+    }
+    EXPECT_TRUE(boxes.seen.empty());
 }
 
 // ---- edits on each page family
@@ -577,7 +625,7 @@ TEST_F(Editor, WriteProtectedCardSaysSoAndKeepsTheFile)
     EXPECT_EQ(card.Setup(), ToQBytes(DistinctRecord()));
 }
 
-TEST_F(Editor, UnusableFilesAreReportedAndNotEditedBlindly)
+TEST_F(Editor, MissingAndShortFilesAreReportedAndNotEditedBlindly)
 {
     struct Case {
         const char* name;
@@ -585,12 +633,10 @@ TEST_F(Editor, UnusableFilesAreReportedAndNotEditedBlindly)
         const char* text;   // Korean report
     };
     const QByteArray good = ToQBytes(DistinctRecord());
-    QByteArray foreign = good;
-    foreign[0] = 'A';
+    const char* shortText = "SD 카드의 설정 파일이 너무 짧아 읽을 수 없습니다. 기본 설정을 표시합니다. 저장할 때만 카드의 파일이 바뀝니다.";
     const Case cases[] = {
-        {"short", good.left(120), "설정 파일의 크기나 모델이 맞지 않습니다. 기본 설정을 표시합니다. 저장할 때만 카드의 파일이 바뀝니다."},
-        {"long", good + QByteArray(10, 'x'), "설정 파일의 크기나 모델이 맞지 않습니다. 기본 설정을 표시합니다. 저장할 때만 카드의 파일이 바뀝니다."},
-        {"foreign", foreign, "설정 파일의 크기나 모델이 맞지 않습니다. 기본 설정을 표시합니다. 저장할 때만 카드의 파일이 바뀝니다."},
+        {"short", good.left(120), shortText},
+        {"one_byte_short", good.left(199), shortText},
         {"missing", QByteArray(), "SD 카드에 설정 파일이 없습니다. 기본 설정을 표시합니다. 저장하면 새 설정 파일이 만들어집니다."},
     };
     for (const Case& c : cases) {
@@ -610,6 +656,31 @@ TEST_F(Editor, UnusableFilesAreReportedAndNotEditedBlindly)
         ASSERT_EQ(boxes.seen.size(), 2u);   // closing offers to write the defaults
         EXPECT_EQ(boxes.seen[1].style & 0x0F, MB_YESNO);
         EXPECT_EQ(card.Setup(), c.bytes);   // declined: the card keeps what it had
+    }
+}
+
+TEST_F(Editor, LongerAndForeignFilesAreEditedFromTheirFirst200Bytes)
+{
+    const QByteArray good = ToQBytes(DistinctRecord());
+    QByteArray foreign = good;
+    foreign[0] = 'A';   // another model's code
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {{"long", good + QByteArray(10, 'x')}, {"foreign", foreign}, {"long_foreign", foreign + QByteArray(300, '\0')}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CardTree card(QStringLiteral("readable_") + QString::fromLatin1(c.name));
+        card.WriteSetup(c.bytes);
+        BoxRecorder boxes;
+        auto dlg = OpenEditor(1);
+        EXPECT_TRUE(boxes.seen.empty());
+        const SetupRecord read = SetupRecordFromBytes(reinterpret_cast<const std::uint8_t*>(c.bytes.constData()));
+        EXPECT_EQ(dlg->WorkingRecord(), read);
+        EXPECT_EQ(dlg->LoadedRecord(), read);
+        dlg->close();
+        EXPECT_TRUE(boxes.seen.empty());     // untouched: no question
+        EXPECT_EQ(card.Setup(), c.bytes);    // and the card keeps its file as it was
     }
 }
 
