@@ -15,9 +15,13 @@
 #include "views/RecordingTable.h"
 #include "views/VideoPane.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -139,9 +143,35 @@ void CSamplePlayerDlg::mouseReleaseEvent(QMouseEvent* event)
     QDialog::mouseReleaseEvent(event);
 }
 
+void CSamplePlayerDlg::KeepListPanelOnScreen()
+{
+    const QRect frame = frameGeometry();
+    // The screen that holds the window is the one that shows the most of it.
+    const QScreen* s = screen();
+    qint64 shown = 0;
+    for (const QScreen* candidate : QGuiApplication::screens()) {
+        const QRect common = candidate->geometry().intersected(frame);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > shown) {
+            shown = area;
+            s = candidate;
+        }
+    }
+    if (!s) return;
+    const QRect avail = s->availableGeometry();
+    const QRect pair(frame.topLeft(), QSize(frame.width() + kListPanelWidth, std::max(frame.height(), kListPanelHeight)));
+    // Back from the right and bottom edges first; on a screen too small for the pair the
+    // main window's top left corner stays on it.
+    QPoint to = pair.topLeft();
+    to.rx() = std::max(avail.left(), std::min(to.x(), avail.right() + 1 - pair.width()));
+    to.ry() = std::max(avail.top(), std::min(to.y(), avail.bottom() + 1 - pair.height()));
+    if (to != pair.topLeft()) move(pos() + (to - pair.topLeft()));
+}
+
 void CSamplePlayerDlg::ToggleFileListPanel()
 {
     if (!m_pListDlg) return;
+    if (m_bListPanelShown == 0 && m_nScreenMode == kScreenNormal) KeepListPanelOnScreen();
     const QRect r = frameGeometry();
     const int right = r.x() + r.width();
     m_pListDlg->setGeometry(right, r.top(), kListPanelWidth, kListPanelHeight);

@@ -425,3 +425,8 @@ void CSamplePlayerDlg::OnBnClicked1134()
     m_nMapMode = 0;
     ArrangeVideoPanes();
 }
+
+void CSamplePlayerDlg::OnBnClickedMapToggle()
+{
+    ::ToggleMapProvider(m_bMapProvider, GetDlgItem(IDC_MAP_VIEW), GetDlgItem(IDC_BROWSER));
+}

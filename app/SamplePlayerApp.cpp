@@ -1,9 +1,13 @@
 #include "app/SamplePlayerApp.h"
 
 #include "app/SamplePlayerDlg.h"
+#include "app/WebEngineSandbox.h"
 #include "platform/Paths.h"
 
 #include <QFont>
+
+#include <cstdio>
+#include <unistd.h>
 
 CSamplePlayerApp::CSamplePlayerApp(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -24,7 +28,11 @@ bool CSamplePlayerApp::InitInstance()
 
 int main(int argc, char** argv)
 {
-    // The map pages run in Qt WebEngine, which needs this before the application starts.
+    // The map pages run in Qt WebEngine, which needs both of these before the application starts.
+    const QString sandboxOff = PrepareWebEngineSandbox(geteuid());
+    if (!sandboxOff.isEmpty())
+        std::fprintf(stderr, "%s: the map pages run without Qt WebEngine's sandbox: %s.\n", Paths::kProgramName,
+                     sandboxOff.toLocal8Bit().constData());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     CSamplePlayerApp app(argc, argv);
     app.InitInstance();

@@ -129,7 +129,9 @@ void CSamplePlayerDlg::DoDataExchange()
     }
     for (const Caption& c : kCaptions) Item<CBitmapButton>(c.id)->setText(c.text);
     for (const SkinImages& s : kSkinButtons) {
-        auto* b = new CSkinButton(this, s.id == 1023 ? BS_AUTOCHECKBOX : BS_PUSHBUTTON);
+        // Mute and the two map buttons keep a check state; the others are push buttons.
+        const bool check = s.id == 1023 || s.id == IDC_BTN_MAP_SMALL || s.id == IDC_BTN_MAP_HIDE;
+        auto* b = new CSkinButton(this, check ? BS_AUTOCHECKBOX : BS_PUSHBUTTON);
         b->setFocusPolicy(Qt::NoFocus);
         m_controls[s.id] = b;
     }
@@ -187,6 +189,7 @@ void CSamplePlayerDlg::ConnectCommands()
         {1025, &CSamplePlayerDlg::OnBnClickedScreenMode}, {1154, &CSamplePlayerDlg::OnBnClickedSkinToggle},
         {1097, &CSamplePlayerDlg::OnBnClickedSwapView},   {1099, &CSamplePlayerDlg::OnBnClickedMapSmall},
         {1100, &CSamplePlayerDlg::OnBnClickedMapHide},    {1101, &CSamplePlayerDlg::OnBnClickedMapSize},
+        {1019, &CSamplePlayerDlg::OnBnClickedMapToggle},
     };
     for (const auto& [id, handler] : commands) {
         auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(id));

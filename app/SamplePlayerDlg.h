@@ -79,6 +79,7 @@ public:
     void OnBnClickedMapHide();
     void OnBnClickedMapSize();
     void OnBnClicked1134();
+    void OnBnClickedMapToggle();
 
     // Playback.
     void OnBnClickedExit();
@@ -167,6 +168,9 @@ public:
     void OnLButtonUp(unsigned flags, QPoint point);
     void OnNcMouseMove();
     void ToggleFileListPanel();
+    // Moves the window so that it and the list docked at its right edge lie on the screen
+    // that holds the window; nothing is resized.
+    void KeepListPanelOnScreen();
     void OnBnClickedOpen();
     bool FillListFromFiles(const QStringList& paths);
     // The seek band of the current screen mode, inclusive bounds.
