@@ -48,9 +48,17 @@ const QRect kDashboardRects[] = {kGraphStripRect, kGraphLabelRect, kInfoTextRect
 
 bool CSamplePlayerDlg::IsDashboardRegion(const QRegion& region) const
 {
-    QRegion dashboard;
-    for (const QRect& r : kDashboardRects) dashboard += r;
-    return g_nLayoutMode == 0 && region.subtracted(dashboard).isEmpty();
+    QRegion rest = region;
+    if (g_nLayoutMode == 0)
+        for (const QRect& r : kDashboardRects) rest -= r;
+    // Qt also paints the window beneath a child that repaints (a label's new text, the slider's
+    // thumb): that is no expose of the window either.
+    for (const QObject* o : children()) {
+        if (rest.isEmpty()) break;
+        const auto* w = qobject_cast<const QWidget*>(o);
+        if (w && !w->isWindow() && w->isVisible() && rest.intersects(w->geometry())) rest -= w->geometry();
+    }
+    return rest.isEmpty();
 }
 
 // The three painters in their order; show: the painted rectangles are repainted on screen.

@@ -337,8 +337,8 @@ void CSamplePlayerDlg::CreateChildViews()
 
 void CSamplePlayerDlg::paintEvent(QPaintEvent* event)
 {
-    // A repaint of the dashboard's own rectangles only shows the layer the painters drew on;
-    // any other paint is the window's whole paint.
+    // A repaint of the dashboard's own rectangles (or of what lies beneath the children) only
+    // shows the layer the painters drew on; any other paint is the window's whole paint.
     const bool dashboardOnly = IsDashboardRegion(event->region());
     // While playing, the painters bring the dashboard layer up to date before it is shown.
     if (!dashboardOnly && !isMinimized() && m_player.GetState() == kStateRunning) PaintDashboard(false);

@@ -252,6 +252,7 @@ private:
     void RunDashboardPainters();
     void InitDashboard();
     void PaintDashboard(bool show);
+    // A paint region that holds only the dashboard and what lies beneath the children.
     bool IsDashboardRegion(const QRegion& region) const;
     void UpdateGSensorCursor(std::int64_t positionMs);
     void ZoomLargePane(short delta);
