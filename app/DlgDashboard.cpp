@@ -84,10 +84,12 @@ void CSamplePlayerDlg::DrawSmartPanel()
     const int row = ProportionalGRow(g_nPlayPositionMs, g_nDurationMs, g_nGRecordCount);
     const SpeedAssistRecord record = row >= 0 ? g_aSpeedAssist[row] : SpeedAssistRecord{};
     // A lane combination without a picture keeps the last one.
-    // The button already holds the images of the picture it was last given.
+    // The button already holds the images of the picture it was last given; the pictures are
+    // the painters' bitmaps, loaded once.
     if (const int picture = SmartPanelPicture(record); picture != 0 && picture != m_nSmartPicture) {
         m_nSmartPicture = picture;
-        Item<CBitmapButton>(IDC_BTN_SMART)->LoadBitmaps(picture, picture, picture, 0);
+        const QImage& image = PainterBitmap(picture);
+        Item<CBitmapButton>(IDC_BTN_SMART)->LoadImages(image, image, image, QImage());
     }
     // The surface keeps what was drawn on it: the same picture and speed need no drawing.
     const int speed = record.words[SpeedAssistRecord::kSpeed];

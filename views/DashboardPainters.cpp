@@ -11,7 +11,6 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 const QImage& PainterBitmap(int id)
@@ -87,8 +86,20 @@ void PlotLine(QPainter* p, int x1, int y1, int x2, int y2)
 
 int RecordCount() { return std::clamp(g_nGRecordCount, 0, kGTrackCapacity); }
 
-void DrawStripCurves(QPainter* p, bool hasFixes)
+// One line of the strip's curves, in the strip's plane.
+struct StripLine {
+    int x1, y1, x2, y2;
+    COLORREF colour;
+    bool operator==(const StripLine& o) const
+    {
+        return x1 == o.x1 && y1 == o.y1 && x2 == o.x2 && y2 == o.y2 && colour == o.colour;
+    }
+};
+
+// The lines of the curves the mode shows, in drawing order.
+void StripCurveLines(bool hasFixes, std::vector<StripLine>& lines)
 {
+    lines.clear();
     const int count = RecordCount();
     if (count == 0 && g_nGraphMode != 2) return;
     if (g_nGraphMode == 0 || g_nGraphMode == 1) {
@@ -101,8 +112,8 @@ void DrawStripCurves(QPainter* p, bool hasFixes)
         };
         for (const GCurve& c : first ? kFirstGSet : kSecondGSet) {
             for (int i = 0; i < count - 1; ++i)
-                DrawLineEx(p, 255 + TruncPixel(i * step), y(g_aGTrack[i].*c.value), 255 + TruncPixel((i + 1) * step),
-                           y(g_aGTrack[i + 1].*c.value), 1, c.colour);
+                lines.push_back({255 + TruncPixel(i * step), y(g_aGTrack[i].*c.value), 255 + TruncPixel((i + 1) * step),
+                                 y(g_aGTrack[i + 1].*c.value), c.colour});
         }
         return;
     }
@@ -113,8 +124,8 @@ void DrawStripCurves(QPainter* p, bool hasFixes)
         for (int i = 0; i < secs; ++i) {
             const int b = SpeedCurveValue(i, secs);
             const int a = i == 0 ? b : SpeedCurveValue(i - 1, secs);
-            DrawLineEx(p, 255 + TruncPixel(i * step), 640 - TruncPixel(0.5 * a), 255 + TruncPixel((i + 1) * step),
-                       640 - TruncPixel(0.5 * b), 1, kGreen);
+            lines.push_back({255 + TruncPixel(i * step), 640 - TruncPixel(0.5 * a), 255 + TruncPixel((i + 1) * step),
+                             640 - TruncPixel(0.5 * b), kGreen});
         }
     }
 }
@@ -226,50 +237,123 @@ QFont PainterFont(const QString& face, int height, int width, int weight)
     return font;
 }
 
+namespace {
+
+// A text cell as DrawCellText paints it: the text's advance and the font's height and ascent,
+// and, for an opaque cell whose ink stays inside it, its finished pixels. The painters draw the
+// same few texts five times a second: a cell is laid out once and then only copied.
+struct TextCell {
+    int width = 0, height = 0, ascent = 0;
+    QImage pixels;  // ARGB32 premultiplied; null when the text must be drawn each time
+};
+
+// A copy of a cell equals drawing it only on the same kind of image with the text on the same
+// pixel grid: a premultiplied image, moved by whole pixels at most, painted over plainly.
+bool CopiesCells(const QPainter* pDC)
+{
+    const QPaintDevice* device = pDC->device();
+    if (!device || device->devType() != QInternal::Image) return false;
+    if (static_cast<const QImage*>(device)->format() != QImage::Format_ARGB32_Premultiplied) return false;
+    const QTransform& t = pDC->transform();
+    return t.type() <= QTransform::TxTranslate && t.dx() == std::trunc(t.dx()) && t.dy() == std::trunc(t.dy()) &&
+           pDC->compositionMode() == QPainter::CompositionMode_SourceOver && pDC->opacity() == 1.0;
+}
+
+const TextCell& CellOf(const QPainter* pDC, const QString& text, COLORREF textColour, bool opaque, COLORREF backColour)
+{
+    static QHash<QString, TextCell> cells;
+    const bool copies = opaque && CopiesCells(pDC);
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5|").arg(pDC->font().key()).arg(int(pDC->renderHints())).arg(textColour)
+                            .arg(copies ? backColour : ~0u).arg(int(copies)) + text;
+    if (auto found = cells.constFind(key); found != cells.constEnd()) return *found;
+    if (cells.size() >= 256) cells.clear();  // the clock and the position texts come and go
+
+    const QFontMetrics fm(pDC->font());
+    TextCell cell{fm.horizontalAdvance(text), fm.height(), fm.ascent(), {}};
+    const QRect box(0, 0, cell.width, cell.height);
+    if (copies && !box.isEmpty()) {
+        const auto draw = [&](QImage& img, QPoint origin) {
+            QPainter p(&img);
+            p.setRenderHints(pDC->renderHints());
+            p.setFont(pDC->font());
+            p.setPen(ToQColor(textColour));
+            p.drawText(origin + QPoint(0, cell.ascent), text);
+        };
+        // Ink outside the cell would fall on whatever lies beneath: such a text is drawn each time.
+        const QRect reach = (fm.boundingRect(text).translated(0, cell.ascent) | box).adjusted(-4, -4, 4, 4);
+        QImage ink(reach.size(), QImage::Format_ARGB32_Premultiplied);
+        ink.fill(Qt::transparent);
+        draw(ink, -reach.topLeft());
+        bool inside = true;
+        for (int y = 0; y < ink.height() && inside; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(ink.constScanLine(y));
+            for (int x = 0; x < ink.width(); ++x)
+                if (qAlpha(line[x]) != 0 && !box.contains(QPoint(x, y) + reach.topLeft())) {
+                    inside = false;
+                    break;
+                }
+        }
+        if (inside) {
+            cell.pixels = QImage(box.size(), QImage::Format_ARGB32_Premultiplied);
+            cell.pixels.fill(ToQColor(backColour));
+            draw(cell.pixels, QPoint(0, 0));
+        }
+    }
+    return *cells.insert(key, cell);
+}
+
+}  // namespace
+
 void DrawCellText(QPainter* pDC, int left, int top, int right, int bottom, const QString& text, int align,
                   COLORREF textColour, bool opaque, COLORREF backColour)
 {
-    const QFontMetrics fm(pDC->font());
-    const int w = fm.horizontalAdvance(text);
-    const int x = (align & Qt::AlignRight) ? right - w : left;
+    const TextCell& cell = CellOf(pDC, text, textColour, opaque, backColour);
+    const int x = (align & Qt::AlignRight) ? right - cell.width : left;
     const QRect clip(left, top, right - left, bottom - top);
+    if (!cell.pixels.isNull()) {
+        const QRect shown = QRect(x, top, cell.width, cell.height) & clip;
+        if (!shown.isEmpty()) pDC->drawImage(shown.topLeft(), cell.pixels, shown.translated(-x, -top));
+        return;
+    }
     pDC->save();
     pDC->setClipRect(clip, Qt::IntersectClip);
-    if (opaque) pDC->fillRect(QRect(x, top, w, fm.height()), ToQColor(backColour));
+    if (opaque) pDC->fillRect(QRect(x, top, cell.width, cell.height), ToQColor(backColour));
     pDC->setPen(ToQColor(textColour));
-    pDC->drawText(x, top + fm.ascent(), text);
+    pDC->drawText(x, top + cell.ascent, text);
     pDC->restore();
 }
 
 void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
 {
     if (g_nLayoutMode != 0) return;
-    // The strip is composed off screen and shown in one copy, so no curve appears half drawn.
+    // The ground, the grid and the curves change only with the mode and the recording: the
+    // strip keeps them composed off screen and draws them again only when their lines change.
     // Only the part that is shown is composed: (216, 556) to (648, 641) of the strip's plane.
-    // The ground and the grid are the same at every call: drawn once, copied after.
-    static const QImage grid = [] {
-        QImage img(kGraphStripRect.size(), QImage::Format_RGB32);
-        img.fill(ToQColor(kStripBack));
-        QPainter p(&img);
-        p.translate(-216, -556);
+    constexpr QPoint kPlane(216, 556);
+    static QImage curves;
+    static std::vector<StripLine> drawn, lines;
+    const bool hasFixes = !textData.m_aGPSData.empty();
+    StripCurveLines(hasFixes, lines);
+    if (curves.isNull() || lines != drawn) {
+        curves = QImage(kGraphStripRect.size(), QImage::Format_RGB32);
+        curves.fill(ToQColor(kStripBack));
+        QPainter p(&curves);
+        p.translate(-kPlane);
         DrawLine(&p, 0, 640, 668, 640, kGraphGridColour);
         for (int y : {560, 580, 600, 620, 640}) DrawLine(&p, 0, y, 668, y, kGraphGridColour);
-        return img;
-    }();
-    static QImage strip(kGraphStripRect.size(), QImage::Format_RGB32);
-    std::memcpy(strip.bits(), grid.constBits(), static_cast<std::size_t>(grid.sizeInBytes()));
-    {
-        QPainter p(&strip);
-        p.translate(-216, -556);
-        const bool hasFixes = !textData.m_aGPSData.empty();
-        DrawStripCurves(&p, hasFixes);
-        if (g_nGraphMode != 2 || hasFixes) {
-            int x = g_nDurationMs != 0 ? TruncPixel(double(g_nPlayPositionMs) / g_nDurationMs * 397) + 255 : 255;
-            if (x > 647) x = 647;
-            DrawLineEx(&p, x, 640, x, 550, 1, kCursorColour);
-        }
+        for (const StripLine& l : lines) DrawLineEx(&p, l.x1, l.y1, l.x2, l.y2, 1, l.colour);
+        drawn.swap(lines);
     }
-    pDC->drawImage(kGraphStripRect.topLeft(), strip);
+    pDC->drawImage(kGraphStripRect.topLeft(), curves);
+    if (g_nGraphMode != 2 || hasFixes) {
+        int x = g_nDurationMs != 0 ? TruncPixel(double(g_nPlayPositionMs) / g_nDurationMs * 397) + 255 : 255;
+        if (x > 647) x = 647;
+        pDC->save();
+        pDC->setClipRect(kGraphStripRect, Qt::IntersectClip);
+        pDC->translate(kGraphStripRect.topLeft() - kPlane);
+        DrawLineEx(pDC, x, 640, x, 550, 1, kCursorColour);
+        pDC->restore();
+    }
 
     pDC->save();
     pDC->setFont(PainterFont(QStringLiteral("Arial"), 13, 6));

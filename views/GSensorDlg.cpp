@@ -71,59 +71,90 @@ bool CGSensorDlg::OnInitDialog()
     return true;
 }
 
+QRect CGSensorDlg::PlotRect() { return QRect(QPoint(kPlotX, kPlotY), PlotBitmap().size()); }
+
+// The cursor's column in the window; none for position 0 (beyond 60 seconds it lies outside
+// the plot).
+std::optional<int> CGSensorDlg::CursorColumn(std::uint32_t nPositionMs)
+{
+    if (nPositionMs == 0) return std::nullopt;
+    return kPlotX + static_cast<int>(nPositionMs * kPlotWidth / kSpanMs);
+}
+
 void CGSensorDlg::UpdateGSensorCursor(std::uint32_t nPositionMs)
 {
+    const std::optional<int> before = CursorColumn(m_nCursorMs), after = CursorColumn(nPositionMs);
     m_nCursorMs = nPositionMs;
-    update(QRect(kPlotX, kPlotY, PlotBitmap().width(), PlotBitmap().height()));
+    // The curves and the plot stay as they are drawn: only the columns the cursor leaves and
+    // reaches change, unless the curves themselves did.
+    const QRect plot = PlotRect();
+    if (CurveLines() != m_plotLines) {
+        update(plot);
+        return;
+    }
+    if (before == after) return;
+    for (const std::optional<int>& x : {before, after})
+        if (x) update(QRect(*x, plot.top(), 1, plot.height()) & plot);
 }
 
 void CGSensorDlg::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
-    const QRect r = event->rect();
-    p.drawImage(r.topLeft(), Background(), r);
+    for (const QRect& r : event->region()) p.drawImage(r.topLeft(), Background(), r);
     DrawGSensorGraph(&p, m_nCursorMs);
 }
 
 void CGSensorDlg::DrawGSensorGraph(QPainter* pDC, std::uint32_t nPositionMs)
 {
     if (!m_pTrackData) return;
-    m_bmpPlot = PlotBitmap().copy();
-    {
+    // The plot with its curves is drawn again only when the curves change.
+    std::array<QPolygon, 3> lines = CurveLines();
+    if (m_bmpPlot.isNull() || lines != m_plotLines) {
+        m_bmpPlot = PlotBitmap().copy();
         QPainter mem(&m_bmpPlot);
         DrawGSensorCurves(&mem);
-        if (nPositionMs != 0) {
-            // Beyond 60 seconds the cursor lies outside the bitmap.
-            const int x = static_cast<int>(nPositionMs * kPlotWidth / kSpanMs);
-            DrawLineEx(&mem, x, 0, x, 160, 1, kCursorColour);
-        }
+        m_plotLines = std::move(lines);
     }
     pDC->drawImage(QPoint(kPlotX, kPlotY), m_bmpPlot);
+    if (const std::optional<int> x = CursorColumn(nPositionMs)) {
+        const QRect plot = PlotRect();
+        pDC->save();
+        pDC->setClipRect(plot, Qt::IntersectClip);
+        DrawLineEx(pDC, *x, plot.top(), *x, plot.top() + 160, 1, kCursorColour);
+        pDC->restore();
+    }
+}
+
+std::array<QPolygon, 3> CGSensorDlg::CurveLines() const
+{
+    std::array<QPolygon, 3> lines;
+    if (!m_pTrackData || m_pTrackData->m_aGSensorData.empty()) return lines;
+    static constexpr std::int32_t CGSensorData::*kAxes[] = {&CGSensorData::m_nAxis1, &CGSensorData::m_nAxis2,
+                                                            &CGSensorData::m_nAxis3};
+    for (int a = 0; a < 3; ++a) {
+        QPolygon& line = lines[a];
+        line << QPoint(0, 80);
+        for (const CGSensorData& s : m_pTrackData->m_aGSensorData) {
+            if (s.m_nTimeMs > kSpanMs) continue;
+            line << QPoint(static_cast<int>(s.m_nTimeMs * kPlotWidth / kSpanMs), static_cast<int>(80 - s.*kAxes[a] * kPixelsPerUnit));
+        }
+    }
+    return lines;
 }
 
 void CGSensorDlg::DrawGSensorCurves(QPainter* pDC)
 {
-    if (!m_pTrackData || m_pTrackData->m_aGSensorData.empty()) return;
-    struct Axis {
-        std::int32_t CGSensorData::*value;
-        COLORREF colour;
-    };
-    static constexpr Axis kAxes[] = {
-        {&CGSensorData::m_nAxis1, 0x00FE00}, {&CGSensorData::m_nAxis2, 0x0000FF}, {&CGSensorData::m_nAxis3, 0xFF0000}};
+    static constexpr COLORREF kColours[] = {0x00FE00, 0x0000FF, 0xFF0000};
+    const std::array<QPolygon, 3> lines = CurveLines();
+    if (lines[0].isEmpty()) return;
     const QPen previous = pDC->pen();
-    for (const Axis& a : kAxes) {
-        QPolygon line;
-        line << QPoint(0, 80);
-        for (const CGSensorData& s : m_pTrackData->m_aGSensorData) {
-            if (s.m_nTimeMs > kSpanMs) continue;
-            line << QPoint(static_cast<int>(s.m_nTimeMs * kPlotWidth / kSpanMs), static_cast<int>(80 - s.*a.value * kPixelsPerUnit));
-        }
+    for (int a = 0; a < 3; ++a) {
         // One pen for the whole line, its last point left out as every line here.
-        QPen pen(ToQColor(a.colour), 1);
+        QPen pen(ToQColor(kColours[a]), 1);
         pen.setCosmetic(true);
         pen.setCapStyle(Qt::FlatCap);
         pDC->setPen(pen);
-        pDC->drawPolyline(line);
+        pDC->drawPolyline(lines[a]);
     }
     pDC->setPen(previous);
 }

@@ -4,7 +4,10 @@
 // Made once by the main window's G-sensor command and then only shown again.
 #include <QDialog>
 #include <QImage>
+#include <QPolygon>
+#include <array>
 #include <cstdint>
+#include <optional>
 
 class CTextData;
 
@@ -18,7 +21,7 @@ public:
     ~CGSensorDlg() override;
 
     bool OnInitDialog();
-    // The plot again with the cursor at the play position; 0 draws no cursor.
+    // The cursor at the play position; 0 draws no cursor.
     void UpdateGSensorCursor(std::uint32_t nPositionMs);
     void DrawGSensorGraph(QPainter* pDC, std::uint32_t nPositionMs);
     void DrawGSensorCurves(QPainter* pDC);
@@ -32,7 +35,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    static QRect PlotRect();
+    static std::optional<int> CursorColumn(std::uint32_t nPositionMs);
+    // The three curves of the samples in the plot's pixels (none without samples).
+    std::array<QPolygon, 3> CurveLines() const;
+
     const CTextData* m_pTrackData;
-    QImage m_bmpPlot;            // the plot bitmap, fresh for every drawing
+    QImage m_bmpPlot;                     // the plot bitmap with the curves drawn on it
+    std::array<QPolygon, 3> m_plotLines;  // the curves m_bmpPlot holds
     std::uint32_t m_nCursorMs = 0;
 };

@@ -343,6 +343,76 @@ TEST_F(Painters, OpaqueCellsCoverLongerTexts)
     EXPECT_GT(Ink(QRect(560, 465, 190, 14)), 10);  // the longer date's tail stays
 }
 
+// Cells are laid out once and copied after: a copy is what drawing the text there gives, on
+// any ground, aligned either way, clipped by its rectangle, and drawn once more.
+TEST_F(Painters, TextCellsDrawAsTheTextItself)
+{
+    const auto reference = [](QPainter* p, QRect clip, const QString& text, bool right, bool opaque) {
+        const QFontMetrics fm(p->font());
+        const int x = right ? clip.right() + 1 - fm.horizontalAdvance(text) : clip.left();
+        p->save();
+        p->setClipRect(clip);
+        if (opaque) p->fillRect(QRect(x, clip.top(), fm.horizontalAdvance(text), fm.height()), QColor(0x32, 0x32, 0x32));
+        p->setPen(Qt::white);
+        p->drawText(x, clip.top() + fm.ascent(), text);
+        p->restore();
+    };
+    struct Case {
+        const char* text;
+        int size;
+        QRect clip;
+        bool right, opaque;
+    } cases[] = {
+        {"      -1.0G ", 13, {216, 611, 39, 40}, true, true},
+        {"      120kph", 13, {216, 593, 39, 40}, true, true},
+        {"12:34:56", 12, {500, 490, 250, 20}, false, true},
+        {"037 031 30.8 N   ", 12, {500, 515, 250, 20}, false, true},
+        {"                        ", 12, {500, 540, 250, 20}, false, true},
+        {"2017-08-11 12:34:56 long", 12, {500, 465, 60, 6}, false, true},  // clipped on two sides
+        {"j_/\xC7\xB0\xC5\xB4", 12, {40, 40, 100, 20}, false, true},  // ink beyond its cell (ǰŴ)
+        {" 62", 42, {30, 25, 80, 125}, true, false},
+    };
+    QImage ground(300, 200, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < ground.height(); ++y)
+        for (int x = 0; x < ground.width(); ++x) ground.setPixel(x, y, qRgba(x % 256, (y * 3) % 256, (x ^ y) % 256, 255));
+    for (const Case& c : cases) {
+        const QPoint origin = c.clip.topLeft() - QPoint(20, 20);
+        QImage got = ground.copy(), want = ground.copy();
+        {
+            QPainter p(&got);
+            p.translate(-origin);
+            p.setFont(PainterFont("Arial", c.size, c.size == 42 ? 0 : 6));
+            for (int i = 0; i < 2; ++i)
+                DrawCellText(&p, c.clip.left(), c.clip.top(), c.clip.right() + 1, c.clip.bottom() + 1, c.text,
+                             c.right ? Qt::AlignRight : Qt::AlignLeft, 0xFFFFFF, c.opaque, kInfoBack);
+            QPainter q(&want);
+            q.translate(-origin);
+            q.setFont(p.font());
+            for (int i = 0; i < 2; ++i) reference(&q, c.clip, c.text, c.right, c.opaque);
+        }
+        EXPECT_EQ(got, want) << c.text;
+        EXPECT_NE(got, ground) << c.text;
+    }
+}
+
+// The strip follows records that change under the same mode and count.
+TEST_F(Painters, StripFollowsChangedRecords)
+{
+    g_nGRecordCount = 2;
+    for (double v : {1.0, -1.0, 1.0}) {
+        g_aGTrack[0].dGz = g_aGTrack[1].dGz = v;
+        layer.fill(Qt::transparent);
+        Strip();
+        EXPECT_EQ(At(300, 602 - TruncPixel(23 * v) + 19), Ref(0xFFFFFF)) << v;
+        EXPECT_NE(At(300, 602 + TruncPixel(23 * v) + 19), Ref(0xFFFFFF)) << v;
+    }
+    g_nGraphMode = 2;
+    AddFix(data);
+    Strip();
+    EXPECT_EQ(Count(kCurves, 0xFFFFFF), 0);
+    EXPECT_GT(Count(kCurves, 0x00FF00), 0);
+}
+
 TEST_F(Painters, OtherLayoutsDrawNothing)
 {
     OneSpeed(100);

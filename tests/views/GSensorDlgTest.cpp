@@ -6,6 +6,9 @@
 #include "platform/Resources.h"
 #include "views/GSensorDlg.h"
 
+#include <QScreen>
+#include <QTest>
+
 namespace {
 
 QRgb Ref(COLORREF c) { return ToQColor(c).rgb() & 0xFFFFFF; }
@@ -93,6 +96,31 @@ TEST_F(GSensorDlgTest, CursorAtThePlayPosition)
             EXPECT_EQ(Rgb(shot, kX + c.x, kY + 100), Ref(kCursor)) << c.ms;
         }
     }
+}
+
+// The window repaints only what a cursor move changes: what the screen shows after a run of
+// moves, and after the samples change, is the window drawn afresh.
+TEST_F(GSensorDlgTest, ScreenAfterCursorMovesIsTheWholeDrawing)
+{
+    for (std::uint32_t ms = 0; ms <= 60000; ms += 500) Add(ms, int(ms / 600) - 50, 40 - int(ms / 900), 20);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    const auto onScreen = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        return dlg.screen()->grabWindow(dlg.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    for (std::uint32_t ms : {1000u, 1050u, 30000u, 59990u, 0u, 70000u, 12000u}) {
+        dlg.UpdateGSensorCursor(ms);
+        EXPECT_EQ(onScreen(), Render(&dlg)) << ms;
+    }
+    // Other samples: the next cursor move shows their curves.
+    track.m_aGSensorData.clear();
+    Add(0, 100, -100, 50);
+    Add(60000, -100, 100, -50);
+    dlg.UpdateGSensorCursor(12500);
+    const QImage shown = onScreen();
+    EXPECT_EQ(shown, Render(&dlg));
+    EXPECT_EQ(Rgb(shown, kX + 1, kY + 17), Ref(0x00FE00));  // 100 units: 62.5 pixels above the middle
 }
 
 }  // namespace
