@@ -253,8 +253,10 @@ void CSamplePlayerDlg::OnTimer(int nIDEvent)
 void CSamplePlayerDlg::UpdatePlayPosition()
 {
     const PlayerState state = m_player.GetState();
-    g_nPlayPositionMs = static_cast<std::int32_t>(m_player.GetPositionMs());
-    g_nDurationMs = static_cast<std::int32_t>(m_player.GetDurationMs());
+    const std::int64_t position = m_player.GetPositionMs();
+    const std::int64_t duration = m_player.GetDurationMs();
+    g_nPlayPositionMs = static_cast<std::int32_t>(position);
+    g_nDurationMs = static_cast<std::int32_t>(duration);
     auto* slider = Item<CBitSlider>(IDC_SLIDER_POSITION);
     auto showAt = [&](std::int64_t p, std::int64_t d) {
         slider->setValue(static_cast<int>(p));
@@ -263,8 +265,9 @@ void CSamplePlayerDlg::UpdatePlayPosition()
     };
 
     if (state == kStateRunning) {
-        const std::int64_t p = m_player.GetPositionMs();
-        const std::int64_t d = m_player.GetDurationMs();
+        // Playing, the position just read is the one to show (each reading asks the pipeline).
+        const std::int64_t p = position;
+        const std::int64_t d = duration;
         showAt(p, d);
         if (p >= d || p < 0) {
             PlayNextFile();

@@ -93,6 +93,8 @@ CSamplePlayerDlg::CSamplePlayerDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(LoadIconResource(IDR_MAINFRAME_ICON));
+    // The paint handler covers all it is asked to paint: no ground beneath it first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     DoDataExchange();
     InitDashboard();
 }

@@ -261,10 +261,29 @@ bool CopiesCells(const QPainter* pDC)
 
 const TextCell& CellOf(const QPainter* pDC, const QString& text, COLORREF textColour, bool opaque, COLORREF backColour)
 {
-    static QHash<QString, TextCell> cells;
+    // The cells of each font, rendering and resolution; a font's key is too slow to build for
+    // every text.
+    struct FontCells {
+        QFont font;
+        QPainter::RenderHints hints;
+        int dpi;
+        QHash<QString, TextCell> cells;
+    };
+    static std::vector<FontCells> fonts;
+    const QFont& font = pDC->font();
+    const int dpi = pDC->device() ? pDC->device()->logicalDpiY() : 0;
+    auto f = std::find_if(fonts.begin(), fonts.end(), [&](const FontCells& c) {
+        return c.hints == pDC->renderHints() && c.dpi == dpi && c.font == font;
+    });
+    if (f == fonts.end()) {
+        if (fonts.size() >= 16) fonts.clear();
+        f = fonts.insert(fonts.end(), {font, pDC->renderHints(), dpi, {}});
+    }
+    QHash<QString, TextCell>& cells = f->cells;
     const bool copies = opaque && CopiesCells(pDC);
-    const QString key = QStringLiteral("%1|%2|%3|%4|%5|").arg(pDC->font().key()).arg(int(pDC->renderHints())).arg(textColour)
-                            .arg(copies ? backColour : ~0u).arg(int(copies)) + text;
+    QString key = text;
+    key += QChar(0);
+    for (const COLORREF c : {textColour, copies ? backColour : ~0u}) key.append(QChar(c & 0xFFFF)).append(QChar(c >> 16));
     if (auto found = cells.constFind(key); found != cells.constEnd()) return *found;
     if (cells.size() >= 256) cells.clear();  // the clock and the position texts come and go
 

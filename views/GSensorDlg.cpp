@@ -133,6 +133,7 @@ std::array<QPolygon, 3> CGSensorDlg::CurveLines() const
                                                             &CGSensorData::m_nAxis3};
     for (int a = 0; a < 3; ++a) {
         QPolygon& line = lines[a];
+        line.reserve(static_cast<qsizetype>(m_pTrackData->m_aGSensorData.size()) + 1);
         line << QPoint(0, 80);
         for (const CGSensorData& s : m_pTrackData->m_aGSensorData) {
             if (s.m_nTimeMs > kSpanMs) continue;
