@@ -1,5 +1,6 @@
 #include "repair/H264Batch.h"
 
+#include "platform/FileAccess.h"
 #include "repair/RepairPaths.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 
@@ -74,13 +76,16 @@ private:
     double m_duration = 0;
 };
 
-// A folder opens for reading but reads nothing, and a file may open and then fail to read:
-// the infile must give its first bytes (or be empty).
+// Only a regular file is opened (a pipe would block), and a file may open and then fail to
+// read: the infile must give its first bytes (or be empty).
 bool CanRead(const QString& path)
 {
-    QFile file(path);
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) return false;
     char byte;
-    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.read(&byte, 1) >= 0;
+    const bool ok = ::read(fd, &byte, 1) >= 0;
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace

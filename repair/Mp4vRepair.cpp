@@ -1,5 +1,6 @@
 #include "repair/Mp4vRepair.h"
 
+#include "platform/FileAccess.h"
 #include "repair/FrameCheck.h"
 #include "repair/RepairOutput.h"
 #include "repair/RepairPaths.h"
@@ -11,6 +12,7 @@
 #include <QProcess>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +22,16 @@ constexpr int kRepairHeight = 480;
 std::FILE* Open(const QString& path, const char* mode)
 {
     return std::fopen(QFile::encodeName(path).constData(), mode);
+}
+
+// The source comes from the card: only a regular file is opened, so a pipe never blocks.
+std::FILE* OpenSource(const QString& path)
+{
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) return nullptr;
+    std::FILE* f = fdopen(fd, "rb");
+    if (!f) ::close(fd);
+    return f;
 }
 
 void Close(std::FILE*& f)
@@ -69,7 +81,7 @@ int RepairMp4v(const QString& inPath, const QString& outName, int fps, const Rep
 
     // A folder opens for reading here but reads nothing; treat it as what it is.
     const QString inFile = RepairNativePath(inPath);
-    std::FILE* in = QFileInfo(inFile).isFile() ? Open(inFile, "rb") : nullptr;
+    std::FILE* in = OpenSource(inFile);
     if (!in) {
         message(QStringLiteral("Error : can't open infile"));
         QDir().rmdir(dir);

@@ -111,7 +111,8 @@ QWidget* CRecovery::Control(int id) const
 
 QAbstractButton* CRecovery::Button(int id) const { return qobject_cast<QAbstractButton*>(Control(id)); }
 
-void CRecovery::Message(const QString& text) { ShowMessageBox(this, text, QString(), MB_OK); }
+// The dialog's own caption titles its boxes, so none comes up without a title.
+void CRecovery::Message(const QString& text) { ShowMessageBox(this, text, windowTitle(), MB_OK); }
 
 void CRecovery::OnOK() { hide(); }
 

@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -44,8 +45,9 @@ protected:
         ASSERT_TRUE(QDir::setCurrent(out_));
         QFile::remove(out_ + QStringLiteral("/Repair_Pomel.mp4"));
         QFile::remove(out_ + QStringLiteral("/Repair_MinaRove_case1.mp4"));
-        SetMessageBoxHandler([this](QWidget*, const QString& text, const QString&, unsigned style) {
+        SetMessageBoxHandler([this](QWidget*, const QString& text, const QString& title, unsigned style) {
             boxes_ << text;
+            EXPECT_FALSE(title.isEmpty()) << text.toStdString();
             styles_.push_back(style);
             return IDOK;
         });
@@ -285,6 +287,8 @@ TEST_P(RecoveryFailures, SayWhatWentWrongAndLeaveNoOutput)
         for (qsizetype i = 0; i < noise.size(); ++i) noise[i] = char((x = x * 1103515245u + 12345u) >> 24);
         for (qsizetype at = 100; at + 4 < noise.size(); at += 4096) noise.replace(at, 4, QByteArray("\x00\x00\x01\xB6", 4));
         ASSERT_TRUE(repairtest::WriteFile(input, noise));
+    } else if (kind == "pipe") {
+        ASSERT_EQ(mkfifo(QFile::encodeName(input).constData(), 0600), 0);  // nothing ever writes it
     } else if (kind == "unreadable") {
         input = QStringLiteral("/proc/self/mem");  // opens, then every read fails
     } else if (kind == "h264") {
@@ -314,7 +318,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"Mp4vOfAnH264Recording", IDC_RECOVERY_MP4V, "h264"},
                       FailureCase{"H264Empty", IDC_RECOVERY_H264, "empty"},
                       FailureCase{"H264Random", IDC_RECOVERY_H264, "random"},
-                      FailureCase{"H264Unreadable", IDC_RECOVERY_H264, "unreadable"}),
+                      FailureCase{"H264Unreadable", IDC_RECOVERY_H264, "unreadable"},
+                      FailureCase{"Mp4vPipe", IDC_RECOVERY_MP4V, "pipe"},
+                      FailureCase{"H264Pipe", IDC_RECOVERY_H264, "pipe"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Recovery, Method3RunsNothingFromRecovery)
