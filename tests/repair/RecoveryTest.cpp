@@ -288,6 +288,7 @@ TEST_P(RecoveryFailures, SayWhatWentWrongAndLeaveNoOutput)
         for (qsizetype at = 100; at + 4 < noise.size(); at += 4096) noise.replace(at, 4, QByteArray("\x00\x00\x01\xB6", 4));
         ASSERT_TRUE(repairtest::WriteFile(input, noise));
     } else if (kind == "pipe") {
+        QFile::remove(input);
         ASSERT_EQ(mkfifo(QFile::encodeName(input).constData(), 0600), 0);  // nothing ever writes it
     } else if (kind == "unreadable") {
         input = QStringLiteral("/proc/self/mem");  // opens, then every read fails
