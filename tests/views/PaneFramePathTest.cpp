@@ -2,6 +2,7 @@
 // without a GL context costs one conversion a shown picture and no copy, what the screen
 // shows is the picture the pane holds, the decoder's planes come out in the right colours
 // and in the right place at every zoom, and where a GL context exists the card draws them.
+#include "PanePlacement.h"
 #include "TestScratch.h"
 #include "media/DShowPlayer.h"
 #include "media/FrameScaler.h"
@@ -122,12 +123,7 @@ protected:
         main->resize(1020, 720);
         zoom = new CZoomDlg(main.get());
         rear = new CRearViewDlg(main.get());
-        zoom->setGeometry(16, 37, 640, 360);
-        rear->setGeometry(684, 37, 320, 240);
-        zoom->ShowScrollBar(SB_BOTH, false);
-        rear->ShowScrollBar(SB_BOTH, false);
-        front()->setGeometry(0, 0, 640, 360);
-        back()->setGeometry(0, 0, 320, 240);
+        PlaceFramesAsTheMainDialog(zoom, rear);
         for (CVideoPane* pane : panes()) {
             pane->rowCount = [] { return 1; };
             pane->playerState = [this] { return int(player.GetState()); };

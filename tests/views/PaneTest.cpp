@@ -1,6 +1,7 @@
 // Video panes inside their frame windows: wheel zoom around the cursor, the level limits, the
 // gates on the list and the player, dragging, double click, the frames' keys and scrolling, and
 // the frame a pane draws.
+#include "PanePlacement.h"
 #include "TestScratch.h"
 #include "media/DShowPlayer.h"
 #include "tools/recgen/RecordingGenerator.h"
@@ -55,13 +56,7 @@ protected:
         main->resize(1020, 720);
         zoom = new CZoomDlg(main.get());
         rear = new CRearViewDlg(main.get());
-        // Placed as the main dialog places them, scroll bars hidden, panes filling the frames.
-        zoom->setGeometry(16, 37, 640, 360);
-        rear->setGeometry(684, 37, 320, 240);
-        zoom->ShowScrollBar(SB_BOTH, false);
-        rear->ShowScrollBar(SB_BOTH, false);
-        zoom->GetVideoView()->setGeometry(0, 0, 640, 360);
-        rear->GetVideoView()->setGeometry(0, 0, 320, 240);
+        PlaceFramesAsTheMainDialog(zoom, rear);
         for (CVideoPane* pane : {static_cast<CVideoPane*>(zoom->GetVideoView()),
                                  static_cast<CVideoPane*>(rear->GetVideoView())}) {
             pane->rowCount = [this] { return rows; };
