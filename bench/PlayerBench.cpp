@@ -9,6 +9,7 @@
 //                                       and ffmpeg decoding both videos to BGRx
 // Usage: player_bench [recording]   (made in /tmp when not given, reused when present)
 #include "media/DShowPlayer.h"
+#include "tests/views/PanePlacement.h"
 #include "tools/recgen/RecordingGenerator.h"
 #include "views/RearViewDlg.h"
 #include "views/ZoomDlg.h"
@@ -102,12 +103,7 @@ int PlayChild(int argc, char** argv, const char* path, int ms)
     main.resize(1020, 720);
     auto* zoom = new CZoomDlg(&main);
     auto* rear = new CRearViewDlg(&main);
-    zoom->setGeometry(16, 37, 640, 360);
-    rear->setGeometry(684, 37, 320, 240);
-    zoom->ShowScrollBar(SB_BOTH, false);
-    rear->ShowScrollBar(SB_BOTH, false);
-    zoom->GetVideoView()->setGeometry(0, 0, 640, 360);
-    rear->GetVideoView()->setGeometry(0, 0, 320, 240);
+    PlaceFramesAsTheMainDialog(zoom, rear);
     main.show();
     CDShowPlayer player;
     player.Init(2, zoom->GetVideoView(), rear->GetVideoView());
