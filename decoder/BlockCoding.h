@@ -1,4 +1,4 @@
-// Helpers shared by the intra and inter block decoders: pattern masks, the
+// Helpers shared by the intra and inter block decoders: pattern words, the
 // two inverse quantisation methods and the coefficient loop.
 #pragma once
 
@@ -14,30 +14,10 @@
 
 namespace dec {
 
-// Pattern mask of the coefficient at raster position p (see Idct.cpp).
-constexpr uint32_t CoefMask(int p)
-{
-    const int r = p >> 3;
-    const int c = p & 7;
-    const uint32_t rowBits = r == 0 ? 0u : (r <= 2 ? 1u : 3u);
-    const uint32_t colBits = c == 0 ? 0u : (c <= 2 ? 1u : 3u);
-    return (rowBits << (2 * c)) | (colBits << 16);
-}
-
-struct CoefMaskTable {
-    uint32_t m[64];
-};
-
-constexpr CoefMaskTable BuildMasks()
-{
-    CoefMaskTable t{};
-    for (int p = 0; p < 64; ++p)
-        t.m[p] = CoefMask(p);
-    return t;
-}
-
-inline constexpr CoefMaskTable kCoefMask = BuildMasks();
-inline constexpr uint32_t kMismatchMask = 0x3C000;
+// A block's pattern word is the OR of the raster positions of its coded
+// coefficients (see Idct.cpp): 0 for the DC alone, bits 3-5 clear for the
+// first row alone, bits 0-2 clear for the first column alone.
+inline constexpr uint32_t kMismatchMask = 63; // coefficient 63
 
 // Clears one 64-coefficient block with vector stores (memset of it became a
 // string instruction).
@@ -119,76 +99,102 @@ __attribute__((noinline)) CoefRead EscapeAfterCode(BitReader* r, int len)
     return Kind == CODE_H263 ? H263Escape(r) : Kind == CODE_MPEG4_INTRA ? Mpeg4Escape<1>(r) : Mpeg4Escape<0>(r);
 }
 
+// Bytes a block's codes can take: 64 coefficients of at most 30 bits (escape
+// mode 3), and the eight bytes a refill loads ahead.
+constexpr long kBlockCodeBytes = 64 * 30 / 8 + 8 + 8;
+
 // The coefficient loop of the TCOEF table codes with the reader in locals,
 // so that it stays in registers; only the tail refill and the escapes see
-// it in memory.
-template <int Kind, class Dequant>
-inline int DecodeTableCoefficients(BitReader* r, const uint8_t* scan, int pos, int16_t* out,
-                                   int16_t* levels, uint32_t* pattern, Dequant dequant)
+// it in memory. Far from the chunk's end (Far) every refill loads eight bytes
+// without a check and lasts four table codes of at most 13 bits each.
+template <int Kind, bool Far, class Dequant>
+__attribute__((always_inline)) inline int TableCoefficientLoop(BitReader* r, const uint8_t* scan, int pos,
+                                                               int16_t* out, int16_t* levels, uint32_t* pattern,
+                                                               Dequant dequant)
 {
-    const uint16_t* table = Kind == CODE_MPEG4_INTRA ? kIntraTcoef.e : kInterTcoef.e;
+    const uint32_t* table = Kind == CODE_MPEG4_INTRA ? kIntraTcoef.e : kInterTcoef.e;
     uint64_t cache = r->cache;
     int valid = r->bitsValid;
     const uint8_t* ptr = r->ptr;
     const uint8_t* const end = r->end;
     uint32_t pat = *pattern;
-    int rc = -1;
+    long at = pos - 1; // scan position of the last coefficient stored
+    // Stores the coefficient `run1` positions on; false past position 63.
+    auto store = [&](int run1, int mag, uint32_t sign) {
+        at += run1;
+        if (at >= 64)
+            return false;
+        const int idx = scan[at];
+        if (levels)
+            levels[idx] = int16_t((uint32_t(mag) ^ sign) - sign);
+        // Every dequantiser is odd (f(-l) = -f(l)): the sign goes on after,
+        // without a branch on it.
+        out[idx] = int16_t((uint32_t(dequant(mag, idx)) ^ sign) - sign);
+        // A coefficient that dequantises to zero may set its bits too: the
+        // pattern only picks among transforms that give the same result.
+        pat |= uint32_t(idx);
+        return true;
+    };
+    int rc;
     for (;;) {
-        if (valid <= 24) {
-            if (__builtin_expect(end - ptr >= 8, 1)) {
+        if (Far || end - ptr >= 8) {
+            if (Far || valid <= 24) {
                 uint64_t v;
                 __builtin_memcpy(&v, ptr, 8);
                 cache |= __builtin_bswap64(v) >> valid;
-                const int bytes = (63 - valid) >> 3;
-                ptr += bytes;
-                valid += 8 * bytes;
-            } else {
-                BitReader t{cache, valid, ptr, r->start, end};
-                BitstreamRefillTail(&t);
-                cache = t.cache;
-                valid = t.bitsValid;
-                ptr = t.ptr;
+                ptr += (63 - valid) >> 3;
+                valid |= 56; // valid + 8 x the bytes loaded
             }
-        }
-        const uint32_t e = table[cache >> 52];
-        int run, mag, negative, last;
-        if (__builtin_expect(e >= 2048, 1)) {
-            // Code and sign bit at once: at least 25 bits are loaded.
-            const int len = int(e & 15);
-            negative = int((cache >> (63 - len)) & 1);
-            cache <<= len + 1;
-            valid -= len + 1;
-            mag = int(e >> 11);
-            run = int((e >> 5) & 63);
-            last = int((e >> 4) & 1);
-        } else {
+        } else if (valid <= 24) {
             BitReader t{cache, valid, ptr, r->start, end};
-            const CoefRead c = EscapeAfterCode<Kind>(&t, int(e & 15));
+            BitstreamRefillTail(&t);
             cache = t.cache;
             valid = t.bitsValid;
             ptr = t.ptr;
-            if (c.rc != 0)
-                break;
-            run = c.run;
-            negative = c.level < 0;
-            mag = negative ? -c.level : c.level;
-            last = c.last;
         }
-        pos += run;
-        if (pos >= 64)
-            break;
-        const int idx = scan[pos];
-        if (levels)
-            levels[idx] = int16_t((mag ^ -negative) + negative);
-        // Every dequantiser is odd (f(-l) = -f(l)): the sign goes on after,
-        // without a branch on it.
-        out[idx] = int16_t((dequant(mag, idx) ^ -negative) + negative);
-        // A coefficient that dequantises to zero may set its bits too: the
-        // pattern only picks among transforms that give the same result.
-        pat |= kCoefMask.m[idx];
-        ++pos;
-        if (last) {
-            rc = 0;
+        // The low six bits of `taken` sum the entries' code lengths plus one
+        // (the sign bit): the bits the table codes took, at most 52.
+        uint32_t taken = 0;
+        rc = 1; // 1 more codes, 2 escape next, 0 last stored, -1 invalid
+#pragma GCC unroll 4
+        for (int k = 0; k < (Far ? 4 : 1); ++k) {
+            const uint32_t e = table[cache >> 52];
+            if (__builtin_expect(e < TCOEF_LEVEL_ONE, 0)) {
+                rc = 2;
+                break;
+            }
+            const uint64_t t = cache << (e & 63);
+            const uint32_t sign = uint32_t(int64_t(t) >> 63);
+            cache = t << 1;
+            taken += e + 1;
+            const int mag = int(e / TCOEF_LEVEL_ONE);
+            if (mag == 0)
+                __builtin_unreachable();
+            if (!store(int((e >> 8) & 255), mag, sign)) {
+                rc = -1;
+                break;
+            }
+            if (e & TCOEF_LAST) {
+                rc = 0;
+                break;
+            }
+        }
+        valid -= int(taken & 63);
+        if (rc == 2) {
+            BitReader t{cache, valid, ptr, r->start, end};
+            const CoefRead c = EscapeAfterCode<Kind>(&t, int(table[cache >> 52] & 63));
+            cache = t.cache;
+            valid = t.bitsValid;
+            ptr = t.ptr;
+            if (c.rc != 0 || !store(c.run + 1, c.level < 0 ? -c.level : c.level, c.level < 0 ? ~0u : 0u)) {
+                rc = -1;
+                break;
+            }
+            if (c.last) {
+                rc = 0;
+                break;
+            }
+        } else if (rc <= 0) {
             break;
         }
     }
@@ -197,6 +203,16 @@ inline int DecodeTableCoefficients(BitReader* r, const uint8_t* scan, int pos, i
     r->ptr = ptr;
     *pattern = pat;
     return rc;
+}
+
+template <int Kind, class Dequant>
+__attribute__((always_inline)) inline int DecodeTableCoefficients(BitReader* r, const uint8_t* scan, int pos,
+                                                                  int16_t* out, int16_t* levels,
+                                                                  uint32_t* pattern, Dequant dequant)
+{
+    if (__builtin_expect(r->end - r->ptr >= kBlockCodeBytes, 1))
+        return TableCoefficientLoop<Kind, true>(r, scan, pos, out, levels, pattern, dequant);
+    return TableCoefficientLoop<Kind, false>(r, scan, pos, out, levels, pattern, dequant);
 }
 
 // Reads coefficients from scan position `pos` until last; `dequant(level,
@@ -225,7 +241,7 @@ inline int DecodeCoefficients(BitReader* r, const uint8_t* scan, int pos, int16_
         const int v = dequant(level, idx);
         out[idx] = int16_t(v);
         if (v)
-            pat |= kCoefMask.m[idx];
+            pat |= uint32_t(idx);
         ++pos;
         if (c.last) {
             rc = 0;

@@ -12,12 +12,16 @@ struct VlcEntry {
     uint8_t length; // 0: invalid
 };
 
-// TCOEF lookup by the next 12 bits, one 16-bit entry each: bits 0-3 code
-// length (0: invalid), bit 4 last, bits 5-10 run, bits 11-15 level; a level
-// of 0 with a length is the escape code.
+// TCOEF lookup by the next 12 bits, one 32-bit entry each: bits 0-5 code
+// length (0: invalid), bit 6 last, bits 8-15 run + 1, bits 16-31 level; a
+// level of 0 with a length is the escape code. The length sits alone in the
+// low six bits so that a shift by the entry shifts by the length.
 struct TcoefLookup {
-    uint16_t e[4096];
+    uint32_t e[4096];
 };
+
+inline constexpr uint32_t TCOEF_LAST = 64;
+inline constexpr uint32_t TCOEF_LEVEL_ONE = 65536;
 
 constexpr TcoefLookup BuildTcoef(const CoefCode (&codes)[102])
 {
@@ -26,17 +30,18 @@ constexpr TcoefLookup BuildTcoef(const CoefCode (&codes)[102])
         e = 0;
     for (const CoefCode& c : codes) {
         const int shift = 12 - c.length;
-        const uint16_t e = uint16_t(c.length | (c.last << 4) | (c.run << 5) | (c.level << 11));
+        const uint32_t e = uint32_t(c.length) | (c.last ? TCOEF_LAST : 0) | (uint32_t(c.run + 1) << 8) |
+                           uint32_t(c.level) * TCOEF_LEVEL_ONE;
         for (int v = c.code << shift; v < (c.code + 1) << shift; ++v)
             t.e[v] = e;
     }
     const int shift = 12 - kTcoefEscapeLength;
     for (int v = kTcoefEscapeCode << shift; v < (kTcoefEscapeCode + 1) << shift; ++v)
-        t.e[v] = uint16_t(kTcoefEscapeLength);
+        t.e[v] = uint32_t(kTcoefEscapeLength);
     return t;
 }
 
-// Every table code fits its entry's fields, and a level is never 0.
+// Every table code fits its entry's fields and the escape limits, and a level is never 0.
 constexpr bool FitsTcoefEntry(const CoefCode (&codes)[102])
 {
     for (const CoefCode& c : codes)
@@ -84,8 +89,8 @@ __attribute__((always_inline)) inline CoefRead ReadTableCoef(BitReader* r, const
 {
     BitstreamRefill(r);
     const uint32_t e = t.e[r->cache >> 52];
-    const int len = int(e & 15);
-    if (__builtin_expect(e < 2048, 0)) {
+    const int len = int(e & 63);
+    if (__builtin_expect(e < TCOEF_LEVEL_ONE, 0)) {
         if (len == 0)
             return CoefRead{-1, 0, 0, 0};
         BitstreamSkipBits(r, len);
@@ -95,8 +100,8 @@ __attribute__((always_inline)) inline CoefRead ReadTableCoef(BitReader* r, const
     const int negative = int((r->cache >> (63 - len)) & 1);
     r->cache <<= len + 1;
     r->bitsValid -= len + 1;
-    const int mag = int(e >> 11);
-    return CoefRead{0, int((e >> 5) & 63), negative ? -mag : mag, int((e >> 4) & 1)};
+    const int mag = int(e / TCOEF_LEVEL_ONE);
+    return CoefRead{0, int((e >> 8) & 255) - 1, negative ? -mag : mag, int((e / TCOEF_LAST) & 1)};
 }
 
 // The three MPEG-4 escape modes, after the escape code (kept out of line: rare).

@@ -74,39 +74,6 @@ inline void ColumnsFullAll(int16_t* b)
         ColumnFull(b + c);
 }
 
-// The same with only rows 0-2 as inputs.
-inline void ColumnThree(int16_t* b)
-{
-    const int x0 = b[0] * 2048 + 128;
-    const int x3in = b[16];
-    const int x4in = b[8];
-    // Odd part from x4 (row 1) alone.
-    int x4 = W1 * x4in;
-    int x5 = W7 * x4in;
-    // Even part from x3 (row 2) alone.
-    const int x2 = W6 * x3in;
-    const int x3 = W2 * x3in;
-    const int x1 = x4;
-    const int x6 = x5;
-    // x4 - x6 and x5 - x7 with x6, x7 of the odd part zero.
-    const int x4d = x4;
-    const int x5d = x5;
-    const int x7 = x0 + x3;
-    const int x8 = x0 - x3;
-    const int x3b = x0 + x2;
-    const int x0b = x0 - x2;
-    const int x2b = Mul181(x4d + x5d);
-    x4 = Mul181(x4d - x5d);
-    b[0] = int16_t((x7 + x1) >> 8);
-    b[8] = int16_t((x3b + x2b) >> 8);
-    b[16] = int16_t((x0b + x4) >> 8);
-    b[24] = int16_t((x8 + x6) >> 8);
-    b[32] = int16_t((x8 - x6) >> 8);
-    b[40] = int16_t((x0b - x4) >> 8);
-    b[48] = int16_t((x3b - x2b) >> 8);
-    b[56] = int16_t((x7 - x1) >> 8);
-}
-
 // Second pass on one row: the reference column formula (results >> 14).
 inline void RowFull(int16_t* b)
 {
@@ -146,37 +113,6 @@ inline void RowFull(int16_t* b)
     b[4] = int16_t((x8 - x6) >> 14);
     b[5] = int16_t((x0 - x4) >> 14);
     b[6] = int16_t((x3 - x2) >> 14);
-    b[7] = int16_t((x7 - x1) >> 14);
-}
-
-// The same with only columns 0-2 as inputs.
-inline void RowThree(int16_t* b)
-{
-    const int x0 = b[0] * 256 + 8192;
-    const int c2 = b[2];
-    const int c1 = b[1];
-    const int o8 = W7 * c1 + 4;
-    const int x4 = (o8 + (W1 - W7) * c1) >> 3;
-    const int x5 = (o8) >> 3;
-    // x6, x7 of the odd part: (4 + 0) >> 3 = 0.
-    const int e1 = W6 * c2 + 4;
-    const int x2 = (e1) >> 3;
-    const int x3 = (e1 + (W2 - W6) * c2) >> 3;
-    const int x1 = x4;
-    const int x6 = x5;
-    const int x7 = x0 + x3;
-    const int x8 = x0 - x3;
-    const int x3b = x0 + x2;
-    const int x0b = x0 - x2;
-    const int x2b = Mul181(x4 + x5);
-    const int x4b = Mul181(x4 - x5);
-    b[0] = int16_t((x7 + x1) >> 14);
-    b[1] = int16_t((x3b + x2b) >> 14);
-    b[2] = int16_t((x0b + x4b) >> 14);
-    b[3] = int16_t((x8 + x6) >> 14);
-    b[4] = int16_t((x8 - x6) >> 14);
-    b[5] = int16_t((x0b - x4b) >> 14);
-    b[6] = int16_t((x3b - x2b) >> 14);
     b[7] = int16_t((x7 - x1) >> 14);
 }
 
@@ -311,12 +247,25 @@ void IdctFullSse2(int16_t* coef)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8 * k), v[k]);
 }
 
-// Blocks the first-row and first-column shortcuts do not take.
+#endif
+
+// Blocks coded in the first row alone (the DC alone among them), in the first
+// column alone, and the others (the pattern word is the OR of the coded
+// coefficients' raster positions).
+inline bool FirstRowOnly(uint32_t pattern)
+{
+    return (pattern & 0x38) == 0;
+}
+
+inline bool FirstColumnOnly(uint32_t pattern)
+{
+    return (pattern & 7) == 0;
+}
+
 inline bool TakesFullTransform(uint32_t pattern)
 {
-    return (pattern & 0xFFFF) != 0 && ((pattern >> 16) & 3) != 0;
+    return !FirstRowOnly(pattern) && !FirstColumnOnly(pattern);
 }
-#endif
 
 inline uint8_t Clip255(int v)
 {
@@ -327,63 +276,45 @@ inline uint8_t Clip255(int v)
 
 void IdctTransform(int16_t* coef, uint32_t pattern)
 {
-#if defined(__SSE2__)
-    // Eight lanes at once beat the scalar shortcuts but for blocks whose
+    // Eight lanes at once beat scalar shortcuts but for blocks whose
     // coefficients all lie in the first row or the first column.
-    if ((pattern & 0xFFFF) == 0) {
-        // First row only: the vertical pass scales it by 8 into every row.
+    if (FirstRowOnly(pattern)) {
+        // The vertical pass scales the first row by 8 into every row.
         int16_t row[8];
         for (int c = 0; c < 8; ++c)
             row[c] = int16_t(coef[c] * 8);
         RowFull(row);
+#if defined(__SSE2__)
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
         for (int r = 0; r < 8; ++r)
             _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8 * r), v);
-        return;
-    }
-    if (((pattern >> 16) & 3) == 0) {
-        // First column only: each row is its first sample, scaled.
-        ColumnFull(coef);
+#else
         for (int r = 0; r < 8; ++r)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8 * r),
-                             _mm_set1_epi16(int16_t((coef[8 * r] + 32) >> 6)));
+            std::memcpy(coef + 8 * r, row, sizeof row);
+#endif
         return;
     }
-    IdctFullSse2(coef);
-    return;
-#endif
-    // Several full columns: one pass over all of them is cheaper than column by column.
-    if ((pattern & 0xFFFF) == 0xFFFF) {
-        ColumnsFullAll(coef);
-    } else for (int c = 0; c < 8; ++c) {
-        const uint32_t bits = (pattern >> (2 * c)) & 3;
-        int16_t* col = coef + c;
-        if (bits == 0) {
-            const int16_t v = col[0];
-            if (v) {
-                const int16_t e = int16_t(v * 8);
-                for (int r = 0; r < 8; ++r)
-                    col[8 * r] = e;
-            }
-        } else if (bits == 1) {
-            ColumnThree(col);
-        } else {
-            ColumnFull(col);
-        }
-    }
-    const uint32_t rows = (pattern >> 16) & 3;
-    for (int r = 0; r < 8; ++r) {
-        int16_t* row = coef + 8 * r;
-        if (rows == 0) {
-            const int16_t v = int16_t((row[0] + 32) >> 6);
+    if (FirstColumnOnly(pattern)) {
+        // Each row is its first sample, scaled.
+        ColumnFull(coef);
+        for (int r = 0; r < 8; ++r) {
+            const int16_t v = int16_t((coef[8 * r] + 32) >> 6);
+#if defined(__SSE2__)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8 * r), _mm_set1_epi16(v));
+#else
             for (int c = 0; c < 8; ++c)
-                row[c] = v;
-        } else if (rows == 1) {
-            RowThree(row);
-        } else {
-            RowFull(row);
+                coef[8 * r + c] = v;
+#endif
         }
+        return;
     }
+#if defined(__SSE2__)
+    IdctFullSse2(coef);
+#else
+    ColumnsFullAll(coef);
+    for (int r = 0; r < 8; ++r)
+        RowFull(coef + 8 * r);
+#endif
 }
 
 void IdctPut(uint8_t* dst, int16_t* coef, int dstPitch, uint32_t pattern)

@@ -179,7 +179,7 @@ int DecodeIntraBlocks(DecoderInstance* d, int qp, int cbp)
                                                       : DequantH263(lv, qp);
                     out[idx] = int16_t(v);
                     if (v)
-                        pattern |= kCoefMask.m[idx];
+                        pattern |= uint32_t(idx);
                 }
             }
         }

@@ -14,7 +14,7 @@ using namespace dec;
 
 namespace {
 
-constexpr uint32_t kFullPattern = 0x3FFFF;
+constexpr uint32_t kFullPattern = 63;
 
 // The random generator of IEEE 1180-1990.
 class Ieee1180Random {
@@ -88,7 +88,7 @@ uint32_t PatternOf(const int16_t* b)
     uint32_t p = 0;
     for (int i = 1; i < 64; ++i)
         if (b[i])
-            p |= kCoefMask.m[i];
+            p |= uint32_t(i);
     return p;
 }
 
