@@ -125,46 +125,70 @@ __attribute__((always_inline)) inline __m128i Pair(int a, int b)
     return _mm_set1_epi32(int((uint32_t(uint16_t(int16_t(b))) << 16) | uint16_t(int16_t(a))));
 }
 
-// Mul181 in 32 bits: v = 256 h + l gives 181 h + ((181 l + 128) >> 8).
+// Mul181 in 32 bits: v = 65536 h + l with l from -32768 to 32767 gives
+// 181 * 256 h + ((181 l + 128) >> 8); pmaddwd by (181, 0) takes l alone.
 __attribute__((always_inline)) inline __m128i Mul181x4(__m128i v)
 {
-    const __m128i h = _mm_srai_epi32(v, 8);
-    const __m128i l = _mm_and_si128(v, _mm_set1_epi32(255));
-    const __m128i h181 = _mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(h, 7), _mm_slli_epi32(h, 5)),
-                                       _mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(h, 4), _mm_slli_epi32(h, 2)), h));
-    const __m128i l181 = _mm_mullo_epi16(l, _mm_set1_epi32(181));
-    return _mm_add_epi32(h181, _mm_srli_epi32(_mm_add_epi32(l181, _mm_set1_epi32(128)), 8));
+    const __m128i c181 = _mm_set1_epi32(181);
+    const __m128i l = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(v, c181), _mm_set1_epi32(128)), 8);
+    const __m128i h = _mm_srai_epi32(_mm_add_epi32(v, _mm_set1_epi32(32768)), 16);
+    return _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(h, c181), 8), l);
 }
 
-// Keeps the low 16 bits of each lane, as the scalar int16_t stores do.
-__attribute__((always_inline)) inline __m128i Pack16(__m128i lo, __m128i hi)
+// Floor and remainder of 181 c / 256: (181 (a x + b y) + 128) >> 8 is
+// Q(a) x + Q(b) y + ((R(a) x + R(b) y + 128) >> 8), both from pmaddwd.
+constexpr int Q181(int c)
 {
-    lo = _mm_srai_epi32(_mm_slli_epi32(lo, 16), 16);
-    hi = _mm_srai_epi32(_mm_slli_epi32(hi, 16), 16);
-    return _mm_packs_epi32(lo, hi);
+    return 181 * c >= 0 ? 181 * c / 256 : -((-181 * c + 255) / 256);
 }
 
-// One pass over 8 vectors v[0..7] (input index k = frequency), results to
-// out[0..7]. Column pass: Second = 0; row pass: Second = 1.
-template <int Second, bool High>
-__attribute__((always_inline)) inline void PassHalf(const __m128i* v, __m128i* out)
+constexpr int R181(int c)
 {
-    auto il = [](__m128i a, __m128i b) { return High ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b); };
-    const __m128i p04 = il(v[0], v[4]);
-    const __m128i p17 = il(v[1], v[7]);
-    const __m128i p53 = il(v[5], v[3]);
-    const __m128i p26 = il(v[2], v[6]);
+    return 181 * c - 256 * Q181(c);
+}
+
+// Mul181 of a x + b y + c z + d w with pairs (x, y) and (z, w).
+template <int A, int B, int C, int D>
+__attribute__((always_inline)) inline __m128i Mul181Linear(__m128i xy, __m128i zw)
+{
+    const __m128i q = _mm_add_epi32(_mm_madd_epi16(xy, Pair(Q181(A), Q181(B))),
+                                    _mm_madd_epi16(zw, Pair(Q181(C), Q181(D))));
+    const __m128i r = _mm_add_epi32(_mm_madd_epi16(xy, Pair(R181(A), R181(B))),
+                                    _mm_madd_epi16(zw, Pair(R181(C), R181(D))));
+    return _mm_add_epi32(q, _mm_srai_epi32(_mm_add_epi32(r, _mm_set1_epi32(128)), 8));
+}
+
+// (v >> Shift) kept to its low 16 bits and sign-extended, as the scalar
+// int16_t stores do: bits Shift to Shift + 15 of v.
+template <int Shift>
+__attribute__((always_inline)) inline __m128i Low16Of(__m128i v)
+{
+    return _mm_srai_epi32(_mm_slli_epi32(v, 16 - Shift), 16);
+}
+
+// A pass's inputs for four lanes, interleaved in the pairs pmaddwd takes:
+// frequencies (0, 4), (1, 7), (5, 3) and (2, 6).
+struct Pairs {
+    __m128i p04, p17, p53, p26;
+};
+
+// One pass on four lanes: the outputs 0..7 in 32-bit lanes. Column pass:
+// Second = 0; row pass: Second = 1.
+template <int Second>
+__attribute__((always_inline)) inline void PassHalf(const Pairs& p, __m128i* out)
+{
     const int dcScale = Second ? 256 : 2048;
     const __m128i round = _mm_set1_epi32(Second ? 8192 : 128);
     // x0 + x1 and x0 - x1 of the even part.
-    __m128i x8 = _mm_add_epi32(_mm_madd_epi16(p04, Pair(dcScale, dcScale)), round);
-    __m128i x0 = _mm_add_epi32(_mm_madd_epi16(p04, Pair(dcScale, -dcScale)), round);
-    __m128i x4 = _mm_madd_epi16(p17, Pair(W1, W7));
-    __m128i x5 = _mm_madd_epi16(p17, Pair(W7, -W1));
-    __m128i x6 = _mm_madd_epi16(p53, Pair(W5, W3));
-    __m128i x7 = _mm_madd_epi16(p53, Pair(W3, -W5));
-    __m128i x3 = _mm_madd_epi16(p26, Pair(W2, W6));
-    __m128i x2 = _mm_madd_epi16(p26, Pair(W6, -W2));
+    __m128i x8 = _mm_add_epi32(_mm_madd_epi16(p.p04, Pair(dcScale, dcScale)), round);
+    __m128i x0 = _mm_add_epi32(_mm_madd_epi16(p.p04, Pair(dcScale, -dcScale)), round);
+    __m128i x4 = _mm_madd_epi16(p.p17, Pair(W1, W7));
+    __m128i x5 = _mm_madd_epi16(p.p17, Pair(W7, -W1));
+    __m128i x6 = _mm_madd_epi16(p.p53, Pair(W5, W3));
+    __m128i x7 = _mm_madd_epi16(p.p53, Pair(W3, -W5));
+    __m128i x3 = _mm_madd_epi16(p.p26, Pair(W2, W6));
+    __m128i x2 = _mm_madd_epi16(p.p26, Pair(W6, -W2));
+    __m128i x1;
     if (Second) {
         const __m128i four = _mm_set1_epi32(4);
         x4 = _mm_srai_epi32(_mm_add_epi32(x4, four), 3);
@@ -173,69 +197,92 @@ __attribute__((always_inline)) inline void PassHalf(const __m128i* v, __m128i* o
         x7 = _mm_srai_epi32(_mm_add_epi32(x7, four), 3);
         x3 = _mm_srai_epi32(_mm_add_epi32(x3, four), 3);
         x2 = _mm_srai_epi32(_mm_add_epi32(x2, four), 3);
+        x1 = _mm_add_epi32(x4, x6);
+        x4 = _mm_sub_epi32(x4, x6);
+        x6 = _mm_add_epi32(x5, x7);
+        x5 = _mm_sub_epi32(x5, x7);
+    } else {
+        // Without the rounding shifts, (x4 - x6) +- (x5 - x7) are sums of the
+        // four odd inputs times constants: their Mul181 comes from pmaddwd.
+        x1 = _mm_add_epi32(x4, x6);
+        x6 = _mm_add_epi32(x5, x7);
     }
-    __m128i x1 = _mm_add_epi32(x4, x6);
-    x4 = _mm_sub_epi32(x4, x6);
-    x6 = _mm_add_epi32(x5, x7);
-    x5 = _mm_sub_epi32(x5, x7);
     x7 = _mm_add_epi32(x8, x3);
     x8 = _mm_sub_epi32(x8, x3);
     x3 = _mm_add_epi32(x0, x2);
     x0 = _mm_sub_epi32(x0, x2);
-    x2 = Mul181x4(_mm_add_epi32(x4, x5));
-    x4 = Mul181x4(_mm_sub_epi32(x4, x5));
+    if (Second) {
+        x2 = Mul181x4(_mm_add_epi32(x4, x5));
+        x4 = Mul181x4(_mm_sub_epi32(x4, x5));
+    } else {
+        // Pairs (r1, r7) and (r5, r3).
+        x2 = Mul181Linear<W1 + W7, W7 - W1, -W5 - W3, W5 - W3>(p.p17, p.p53);
+        x4 = Mul181Linear<W1 - W7, W7 + W1, W3 - W5, -W3 - W5>(p.p17, p.p53);
+    }
     const int sh = Second ? 14 : 8;
-    out[0] = _mm_srai_epi32(_mm_add_epi32(x7, x1), sh);
-    out[1] = _mm_srai_epi32(_mm_add_epi32(x3, x2), sh);
-    out[2] = _mm_srai_epi32(_mm_add_epi32(x0, x4), sh);
-    out[3] = _mm_srai_epi32(_mm_add_epi32(x8, x6), sh);
-    out[4] = _mm_srai_epi32(_mm_sub_epi32(x8, x6), sh);
-    out[5] = _mm_srai_epi32(_mm_sub_epi32(x0, x4), sh);
-    out[6] = _mm_srai_epi32(_mm_sub_epi32(x3, x2), sh);
-    out[7] = _mm_srai_epi32(_mm_sub_epi32(x7, x1), sh);
+    out[0] = Low16Of<sh>(_mm_add_epi32(x7, x1));
+    out[1] = Low16Of<sh>(_mm_add_epi32(x3, x2));
+    out[2] = Low16Of<sh>(_mm_add_epi32(x0, x4));
+    out[3] = Low16Of<sh>(_mm_add_epi32(x8, x6));
+    out[4] = Low16Of<sh>(_mm_sub_epi32(x8, x6));
+    out[5] = Low16Of<sh>(_mm_sub_epi32(x0, x4));
+    out[6] = Low16Of<sh>(_mm_sub_epi32(x3, x2));
+    out[7] = Low16Of<sh>(_mm_sub_epi32(x7, x1));
 }
 
+// Outputs M[i][j] (output i, lane j) of a pass on lanes 0-3 (lo) and 4-7
+// (hi), packed as a[k] = M[k][0..3] M[k + 4][0..3], b[k] likewise of lanes
+// 4-7, then half transposed: q[0] = M[0..3][0] M[0..3][1], q[1] the same of
+// lanes 2 and 3, q[2] and q[3] of outputs 4-7; qa of lanes 0-3, qb of 4-7.
 template <int Second>
-__attribute__((always_inline)) inline void Pass(__m128i* v)
+__attribute__((always_inline)) inline void Pass(const Pairs& lo, const Pairs& hi, __m128i* qa, __m128i* qb)
 {
-    __m128i lo[8], hi[8];
-    PassHalf<Second, false>(v, lo);
-    PassHalf<Second, true>(v, hi);
-#pragma GCC unroll 8
-    for (int k = 0; k < 8; ++k)
-        v[k] = Pack16(lo[k], hi[k]);
-}
-
-__attribute__((always_inline)) inline void Transpose(__m128i* v)
-{
-    const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]), a1 = _mm_unpackhi_epi16(v[0], v[1]);
-    const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]), a3 = _mm_unpackhi_epi16(v[2], v[3]);
-    const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]), a5 = _mm_unpackhi_epi16(v[4], v[5]);
-    const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]), a7 = _mm_unpackhi_epi16(v[6], v[7]);
-    const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
-    const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
-    const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
-    const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
-    v[0] = _mm_unpacklo_epi64(b0, b4);
-    v[1] = _mm_unpackhi_epi64(b0, b4);
-    v[2] = _mm_unpacklo_epi64(b1, b5);
-    v[3] = _mm_unpackhi_epi64(b1, b5);
-    v[4] = _mm_unpacklo_epi64(b2, b6);
-    v[5] = _mm_unpackhi_epi64(b2, b6);
-    v[6] = _mm_unpacklo_epi64(b3, b7);
-    v[7] = _mm_unpackhi_epi64(b3, b7);
+    auto quads = [](const __m128i* o, __m128i* q) {
+        const __m128i a0 = _mm_packs_epi32(o[0], o[4]), a1 = _mm_packs_epi32(o[1], o[5]);
+        const __m128i a2 = _mm_packs_epi32(o[2], o[6]), a3 = _mm_packs_epi32(o[3], o[7]);
+        const __m128i t0 = _mm_unpacklo_epi16(a0, a1), t1 = _mm_unpackhi_epi16(a0, a1);
+        const __m128i t2 = _mm_unpacklo_epi16(a2, a3), t3 = _mm_unpackhi_epi16(a2, a3);
+        q[0] = _mm_unpacklo_epi32(t0, t2);
+        q[1] = _mm_unpackhi_epi32(t0, t2);
+        q[2] = _mm_unpacklo_epi32(t1, t3);
+        q[3] = _mm_unpackhi_epi32(t1, t3);
+    };
+    __m128i o[8];
+    PassHalf<Second>(lo, o);
+    quads(o, qa); // each lane already in 16 bits: the packs do not saturate
+    PassHalf<Second>(hi, o);
+    quads(o, qb);
 }
 
 // The full transform with its results left in v[0..7] (rows).
 __attribute__((always_inline)) inline void IdctFullRegs(const int16_t* coef, __m128i* v)
 {
+    __m128i r[8];
 #pragma GCC unroll 8
     for (int k = 0; k < 8; ++k)
-        v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * k));
-    Pass<0>(v);
-    Transpose(v);
-    Pass<1>(v);
-    Transpose(v);
+        r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * k));
+    const Pairs lo0{_mm_unpacklo_epi16(r[0], r[4]), _mm_unpacklo_epi16(r[1], r[7]),
+                    _mm_unpacklo_epi16(r[5], r[3]), _mm_unpacklo_epi16(r[2], r[6])};
+    const Pairs hi0{_mm_unpackhi_epi16(r[0], r[4]), _mm_unpackhi_epi16(r[1], r[7]),
+                    _mm_unpackhi_epi16(r[5], r[3]), _mm_unpackhi_epi16(r[2], r[6])};
+    __m128i a[4], b[4];
+    Pass<0>(lo0, hi0, a, b);
+    // Column k of the first pass's output is a[k / 2] or a[2 + k / 2] (rows
+    // 0-3, 4-7) for k < 4, b likewise for k >= 4, in the half of odd k:
+    // the second pass's pairs are the last step of the transpose.
+    const Pairs lo1{_mm_unpacklo_epi16(a[0], b[0]), _mm_unpackhi_epi16(a[0], b[1]),
+                    _mm_unpackhi_epi16(b[0], a[1]), _mm_unpacklo_epi16(a[1], b[1])};
+    const Pairs hi1{_mm_unpacklo_epi16(a[2], b[2]), _mm_unpackhi_epi16(a[2], b[3]),
+                    _mm_unpackhi_epi16(b[2], a[3]), _mm_unpacklo_epi16(a[3], b[3])};
+    Pass<1>(lo1, hi1, a, b);
+    v[0] = _mm_unpacklo_epi64(a[0], a[2]);
+    v[1] = _mm_unpackhi_epi64(a[0], a[2]);
+    v[2] = _mm_unpacklo_epi64(a[1], a[3]);
+    v[3] = _mm_unpackhi_epi64(a[1], a[3]);
+    v[4] = _mm_unpacklo_epi64(b[0], b[2]);
+    v[5] = _mm_unpackhi_epi64(b[0], b[2]);
+    v[6] = _mm_unpacklo_epi64(b[1], b[3]);
+    v[7] = _mm_unpackhi_epi64(b[1], b[3]);
 }
 
 void IdctFullSse2(int16_t* coef)

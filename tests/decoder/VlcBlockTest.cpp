@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "decoder/BlockCoding.h"
 #include "decoder/DecoderInternal.h"
@@ -339,6 +340,70 @@ TEST_F(BlockTest, MatrixQuantisationAppliesMismatchControl)
     const int sum = Block(0)[0] + Block(0)[1] + Block(0)[63];
     EXPECT_EQ(sum & 1, 1);
     EXPECT_EQ(d_->blockPattern[0], 63u);
+}
+
+// Six coded blocks of random table codes and escapes (MPEG-4 mode 3 or the
+// H.263 escape), each ending with an escaped last coefficient.
+std::vector<uint8_t> RandomBlocks(std::mt19937& gen, bool h263)
+{
+    BitWriter w;
+    auto escape = [&](int last, int run, int level) {
+        w.Put(kTcoefEscapeCode, kTcoefEscapeLength);
+        if (h263) {
+            w.Put(uint32_t(last), 1), w.Put(uint32_t(run), 6), w.Put(uint32_t(level) & 0xFF, 8);
+        } else {
+            w.Put(3, 2), w.Put(uint32_t(last), 1), w.Put(uint32_t(run), 6), w.Put(1, 1);
+            w.Put(uint32_t(level) & 0xFFF, 12), w.Put(1, 1);
+        }
+    };
+    for (int b = 0; b < 6; ++b) {
+        int pos = 0; // next scan position
+        while (pos < 63 && gen() % 12 != 0) {
+            if (gen() % 5 == 0) {
+                const int run = int(gen() % 8) % (63 - pos);
+                escape(0, run, (int(gen() % 200) - 100) | 1);
+                pos += run + 1;
+                continue;
+            }
+            const CoefCode& c = kInterTcoefCodes[gen() % 102];
+            if (c.last || pos + c.run + 1 > 63)
+                continue;
+            w.Put(c.code, c.length);
+            w.Put(gen() % 2, 1);
+            pos += c.run + 1;
+        }
+        escape(1, 0, 5);
+    }
+    return w.Finish();
+}
+
+// The coefficient loop reads without bounds checks only far from the chunk's
+// end: the same codes ending the chunk decode the same.
+TEST_F(BlockTest, CodesAtTheChunkEndDecodeAsFarFromIt)
+{
+    std::mt19937 gen(11);
+    for (int n = 0; n < 400; ++n) {
+        const bool h263 = n % 2 == 1;
+        const std::vector<uint8_t> codes = RandomBlocks(gen, h263);
+        std::vector<uint8_t> padded = codes;
+        padded.resize(codes.size() + 1024, 0);
+        int16_t blocks[2][6 * 64];
+        uint32_t patterns[2][6];
+        long left[2];
+        for (int k = 0; k < 2; ++k) {
+            const std::vector<uint8_t>& data = k == 0 ? padded : codes;
+            BitstreamInit(&d_->reader, data.data(), uint32_t(data.size()));
+            const int rc = h263 ? DecodeInterBlockShortHdr(d_, 3, 63) : DecodeInterBlockH263Quant(d_, 3, 63);
+            ASSERT_EQ(rc, 0) << n;
+            std::memcpy(blocks[k], Block(0), sizeof blocks[k]);
+            std::memcpy(patterns[k], d_->blockPattern, sizeof patterns[k]);
+            left[k] = BitstreamBitsLeft(&d_->reader) - 8 * long(data.size() - codes.size());
+        }
+        ASSERT_EQ(0, std::memcmp(blocks[0], blocks[1], sizeof blocks[0])) << n;
+        ASSERT_EQ(0, std::memcmp(patterns[0], patterns[1], sizeof patterns[0])) << n;
+        ASSERT_EQ(left[0], left[1]) << n;
+        ASSERT_LT(left[1], 8) << n; // only the stuffing left
+    }
 }
 
 TEST_F(BlockTest, ShortHeaderIntraDc)
