@@ -3,11 +3,15 @@
 //   open + read every data sample   vs  ffmpeg copying the data track to null
 //   accurate seek (paused)          vs  ffmpeg -ss (open, seek, decode one frame)
 //   20 s of play at rate 1 into the real panes (CPU, peak memory), on the path without a GL
-//   context (offscreen) and, where a display exists, on the GL path
+//   context (offscreen) and, where a display exists, on the GL path and on that display with
+//   GL turned off
 //                                   vs  gst-launch-1.0 running the same decode into fakesinks
-//                                       (as it sets the decoders up, and as the player does),
+//                                       (as it sets the decoders up, and with the player's
+//                                       queues, decoder settings and late-picture dropping),
 //                                       and ffmpeg decoding both videos to BGRx
 // Usage: player_bench [recording]   (made in /tmp when not given, reused when present)
+// BENCH_RUNS=n plays each n times, the runs of all of them interleaved, and takes the median
+// of each figure: on a shared machine one run can be off by a fifth.
 #include "media/DShowPlayer.h"
 #include "tests/views/PanePlacement.h"
 #include "tools/recgen/RecordingGenerator.h"
@@ -23,6 +27,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -85,6 +90,18 @@ Usage RunChild(std::vector<std::string> args, int stopAfterMs, const std::vector
     u.cpuSeconds = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
     u.peakMb = ru.ru_maxrss / 1024.0;
     return u;
+}
+
+// The median of each figure over the runs.
+Usage Median(std::vector<Usage> runs)
+{
+    auto mid = [&runs](double Usage::*field) {
+        std::vector<double> v;
+        for (const Usage& u : runs) v.push_back(u.*field);
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    return Usage{mid(&Usage::cpuSeconds), mid(&Usage::peakMb), mid(&Usage::wallMs)};
 }
 
 double RunTimed(const std::string& cmd)
@@ -157,29 +174,54 @@ int main(int argc, char** argv)
     //    memory are its own.
     const int playMs = 20000;
     const std::vector<std::string> play = {exe, "--play", path, std::to_string(playMs)};
-    const Usage ours = RunChild(play, 0, {"QT_QPA_PLATFORM=offscreen", "DISPLAY"});
     const bool display = std::getenv("DISPLAY") != nullptr;
-    const Usage oursGl = display ? RunChild(play, 0, {"QT_QPA_PLATFORM=xcb"}) : Usage{};
     // The same decode, two videos and the sound, into fakesinks on the clock: with the
-    // decoders as gst-launch sets them up, and with the player's decoder settings.
+    // decoders as gst-launch sets them up, and with the player's queues, decoder settings and
+    // dropping of late pictures.
     const std::string loc = "location=" + path;
-    auto bare = [&](const std::vector<std::string>& decoder) {
+    auto bare = [&](bool asThePlayer) {
+        std::vector<std::string> queue = {"queue"}, decoder = {"avdec_h264"}, sink = {"fakesink", "sync=true"};
+        if (asThePlayer) {
+            using G = CDShowGraph;
+            queue.insert(queue.end(), {"max-size-time=0", "max-size-buffers=" + std::to_string(G::kQueueBuffers),
+                                       "max-size-bytes=" + std::to_string(G::kQueueBytes)});
+            decoder.insert(decoder.end(), {"max-threads=" + std::to_string(G::kDecoderThreads),
+                                           "direct-rendering=false", "output-corrupt=false"});
+            sink.insert(sink.end(), {"qos=true", "max-lateness=" + std::to_string(G::kMaxLatenessMs * 1000000LL)});
+        }
         std::vector<std::string> args = {"gst-launch-1.0", "-q", "filesrc", loc, "!", "qtdemux", "name=d"};
         for (const char* pad : {"d.video_0", "d.video_1"}) {
-            args.insert(args.end(), {pad, "!", "queue", "!", "avdec_h264"});
-            args.insert(args.end(), decoder.begin(), decoder.end());
-            args.insert(args.end(), {"!", "fakesink", "sync=true"});
+            args.push_back(pad);
+            for (const auto* element : {&queue, &decoder, &sink}) {
+                args.push_back("!");
+                args.insert(args.end(), element->begin(), element->end());
+            }
         }
-        args.insert(args.end(), {"d.audio_0", "!", "queue", "!", "avdec_aac", "!", "audioconvert", "!",
-                                 "audioresample", "!", "volume", "!", "autoaudiosink"});
+        args.push_back("d.audio_0");
+        args.push_back("!");
+        args.insert(args.end(), queue.begin(), queue.end());
+        args.insert(args.end(), {"!", "avdec_aac", "!", "audioconvert", "!", "audioresample", "!", "volume", "!",
+                                 "autoaudiosink"});
         return RunChild(args, playMs);
     };
-    const Usage graph = bare({});
-    const Usage graphSame =
-        bare({"max-threads=" + std::to_string(CDShowGraph::kDecoderThreads), "direct-rendering=false"});
-    const Usage same = RunChild({"ffmpeg", "-nostdin", "-v", "error", "-t", "20", "-i", path, "-map", "0:v:0", "-map",
-                                 "0:v:1", "-map", "0:a", "-pix_fmt", "bgr0", "-f", "null", "-"},
-                                0);
+    const char* runsText = std::getenv("BENCH_RUNS");
+    const int runs = std::max(1, runsText ? std::atoi(runsText) : 1);
+    std::vector<Usage> oursRuns, oursGlRuns, oursNoGlRuns, graphRuns, graphSameRuns, sameRuns;
+    for (int run = 0; run < runs; ++run) {
+        oursRuns.push_back(RunChild(play, 0, {"QT_QPA_PLATFORM=offscreen", "DISPLAY"}));
+        if (display) {
+            oursGlRuns.push_back(RunChild(play, 0, {"QT_QPA_PLATFORM=xcb"}));
+            // A display whose server offers no GL: the panes take the path without a context.
+            oursNoGlRuns.push_back(RunChild(play, 0, {"QT_QPA_PLATFORM=xcb", "QT_XCB_GL_INTEGRATION=none"}));
+        }
+        graphRuns.push_back(bare(false));
+        graphSameRuns.push_back(bare(true));
+        sameRuns.push_back(RunChild({"ffmpeg", "-nostdin", "-v", "error", "-t", "20", "-i", path, "-map", "0:v:0",
+                                     "-map", "0:v:1", "-map", "0:a", "-pix_fmt", "bgr0", "-f", "null", "-"},
+                                    0));
+    }
+    const Usage ours = Median(oursRuns), oursGl = Median(oursGlRuns), oursNoGl = Median(oursNoGlRuns);
+    const Usage graph = Median(graphRuns), graphSame = Median(graphSameRuns), same = Median(sameRuns);
 
     // 2. Open and read every data sample (in this process, after the children).
     int argc0 = 1;
@@ -241,21 +283,26 @@ int main(int argc, char** argv)
         std::printf("accurate seek (paused, both videos): player %.1f ms, ffmpeg open+seek+frame %.1f ms, ratio %.2f\n",
                     seekMs, refSeek, seekMs / refSeek);
     }
+    if (runs > 1) std::printf("(medians of %d interleaved runs)\n", runs);
     std::printf("gst-launch-1.0, the same decode into fakesinks: CPU %.2f s, peak %.0f MB\n", graph.cpuSeconds,
                 graph.peakMb);
-    std::printf("  with the player's decoder settings (%d threads, no direct rendering): CPU %.2f s, peak %.0f MB\n",
-                CDShowGraph::kDecoderThreads, graphSame.cpuSeconds, graphSame.peakMb);
+    std::printf("  with the player's settings (queues of %u buffers and no time limit, %d decoder threads, no direct "
+                "rendering, pictures later than %d ms dropped): CPU %.2f s, peak %.0f MB\n",
+                CDShowGraph::kQueueBuffers, CDShowGraph::kDecoderThreads, CDShowGraph::kMaxLatenessMs,
+                graphSame.cpuSeconds, graphSame.peakMb);
     std::printf("ffmpeg decoding both videos and the sound of 20 s to BGRx: CPU %.2f s, peak %.0f MB\n",
                 same.cpuSeconds, same.peakMb);
     auto printPlay = [&](const char* what, const Usage& u) {
         std::printf("play 20 s at rate 1 into the panes, %s: CPU %.2f s, peak %.0f MB\n", what, u.cpuSeconds, u.peakMb);
         std::printf("  ratios: CPU / gst-launch %.2f, CPU / ffmpeg %.2f, memory / gst-launch %.2f\n",
                     u.cpuSeconds / graph.cpuSeconds, u.cpuSeconds / same.cpuSeconds, u.peakMb / graph.peakMb);
-        std::printf("  beside gst-launch with the player's decoder settings: CPU %.2f, memory %.2f\n",
+        std::printf("  beside gst-launch with the player's settings: CPU %.2f, memory %.2f\n",
                     u.cpuSeconds / graphSame.cpuSeconds, u.peakMb / graphSame.peakMb);
     };
     printPlay("no GL context (offscreen)", ours);
-    if (display) printPlay("GL (this display)", oursGl);
-    else std::printf("(no DISPLAY: the GL path is not measured; run under xvfb-run -a for it)\n");
+    if (display) {
+        printPlay("GL (this display)", oursGl);
+        printPlay("no GL context (this display, its GL turned off)", oursNoGl);
+    } else std::printf("(no DISPLAY: the GL path is not measured; run under xvfb-run -a for it)\n");
     return 0;
 }

@@ -163,7 +163,8 @@ GstElement* MakeVideoRenderer(const char* name)
     if (!sink) return nullptr;
     // The decoder's own formats: the pictures are converted on the way to the screen, not here.
     GstCaps* caps = gst_caps_from_string("video/x-raw, format=(string){ I420, NV12 }");
-    g_object_set(sink, "caps", caps, "sync", TRUE, "qos", TRUE, "max-lateness", gint64(20 * GST_MSECOND),
+    g_object_set(sink, "caps", caps, "sync", TRUE, "qos", TRUE, "max-lateness",
+                 gint64(CDShowGraph::kMaxLatenessMs) * GST_MSECOND,
                  "enable-last-sample", FALSE, "emit-signals", FALSE, nullptr);
     gst_caps_unref(caps);
     GstPad* pad = gst_element_get_static_pad(sink, "sink");
@@ -343,9 +344,8 @@ HRESULT CDShowGraph::ConnectFilters(GstElement* from, GstElement* to)
         ++calls;
         GstElement* queue = gst_element_factory_make("queue", (pins[i].name + " Queue").c_str());
         if (!queue) return E_OUTOFMEMORY;
-        // No time limit: a frame-threaded decoder's latency would otherwise stall preroll.
-        g_object_set(queue, "max-size-time", guint64(0), "max-size-buffers", 200u,
-                     "max-size-bytes", guint(32 * 1024 * 1024), nullptr);
+        g_object_set(queue, "max-size-time", guint64(0), "max-size-buffers", guint(kQueueBuffers), "max-size-bytes",
+                     guint(kQueueBytes), nullptr);
         gst_bin_add(GST_BIN(m_pGraphBuilder), queue);
         GstElement* last = queue;
         GstElement* fix = nullptr;

@@ -35,6 +35,12 @@ public:
     // Threads of each video decoder. Two streams decode at once, and a few threads each keep
     // up with playback; every further frame thread holds one more picture and decoder state.
     static constexpr int kDecoderThreads = 4;
+    // Each stream's queue from the source: no time limit (a frame-threaded decoder's latency
+    // would otherwise stall preroll), a depth in buffers and bytes.
+    static constexpr unsigned kQueueBuffers = 200;
+    static constexpr unsigned kQueueBytes = 32 * 1024 * 1024;
+    // How late a picture may come to its renderer and still be shown.
+    static constexpr int kMaxLatenessMs = 20;
 
     CDShowGraph(int mode, IVideoWindow* hwnd1, IVideoWindow* hwnd2);
     ~CDShowGraph();
