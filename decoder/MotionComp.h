@@ -28,12 +28,6 @@ void PredictHalfPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlan
 void PredictQuarterPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlane& src, int x,
                        int y, int w, int h, int mvx, int mvy, bool average, int roundingType);
 
-// Quarter-pel interpolation of a width x height block (width 8 or 16) whose
-// (width + 1) x (height + 1) source samples start at src; dx, dy 0..3. The
-// 8-tap filter mirrors the block's own samples at its edges.
-void QpelPredict(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int width, int height,
-                 int dx, int dy, bool average, int roundingType);
-
 // Macroblock-level prediction into the current MB of `cur`.
 // Frame vectors: one (count 1) or four (count 4) luma vectors in the stream's
 // units; chroma follows from them.

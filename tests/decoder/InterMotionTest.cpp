@@ -12,6 +12,7 @@
 #include "decoder/Interpolate.h"
 #include "decoder/MotionComp.h"
 #include "decoder/MotionVector.h"
+#include "decoder/Qpel.h"
 
 using namespace dec;
 

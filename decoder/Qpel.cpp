@@ -1,0 +1,248 @@
+#include "decoder/Qpel.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace dec {
+
+namespace {
+
+// Source index of tap position j of a block line with n + 1 samples (0..n):
+// the 8-tap filter mirrors the block's own samples at both ends.
+constexpr int Mirror(int j, int n) { return j < 0 ? -1 - j : (j > n ? 2 * n + 1 - j : j); }
+
+#if defined(__SSE2__)
+#define QPEL_INLINE __attribute__((always_inline)) inline
+
+// Lines between the two passes are eight 16-bit lanes per register: every
+// intermediate of the tap sum lies within -3570..11746.
+QPEL_INLINE __m128i TapSum(__m128i m3, __m128i m2, __m128i m1, __m128i p0, __m128i p1, __m128i p2,
+                           __m128i p3, __m128i p4, __m128i bias) {
+  // 20a - 6b + 3c - d as 4 (5a - b) - 2b + 3c - d, in shifts and adds (the
+  // multiplier is slower and has fewer ports).
+  const __m128i a = _mm_add_epi16(p0, p1), b = _mm_add_epi16(m1, p2), c = _mm_add_epi16(m2, p3);
+  const __m128i a5b = _mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(a, 2), a), b);
+  const __m128i c3 = _mm_add_epi16(_mm_slli_epi16(c, 1), c);
+  __m128i t = _mm_sub_epi16(_mm_slli_epi16(a5b, 2), _mm_slli_epi16(b, 1));
+  t = _mm_add_epi16(_mm_sub_epi16(t, _mm_add_epi16(m3, p4)), _mm_add_epi16(c3, bias));
+  return _mm_srai_epi16(t, 5);
+}
+
+// (a + b + 1 - rnd) >> 1 per byte, and per 16-bit lane.
+QPEL_INLINE __m128i Mean8(__m128i a, __m128i b, int rnd) {
+  const __m128i up = _mm_avg_epu8(a, b);
+  return rnd ? _mm_sub_epi8(up, _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1))) : up;
+}
+QPEL_INLINE __m128i Mean16(__m128i a, __m128i b, int rnd) {
+  const __m128i up = _mm_avg_epu16(a, b);
+  return rnd ? _mm_sub_epi16(up, _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi16(1))) : up;
+}
+
+template <int N>
+QPEL_INLINE __m128i LoadN(const uint8_t* p) {
+  return N == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))
+                 : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+}
+
+template <int N>
+QPEL_INLINE void StoreN(uint8_t* p, __m128i v) {
+  if (N == 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+  else
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+}
+
+template <int K>
+QPEL_INLINE __m128i Tap16(__m128i v0, __m128i v1) {
+  return _mm_or_si128(_mm_srli_si128(v0, K), _mm_slli_si128(v1, 16 - K));
+}
+
+inline uint32_t Bytes4(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return a | b << 8 | c << 16 | d << 24; }
+
+// Horizontal pass of one line of N + 1 samples into N / 8 registers of
+// lanes, clipped to 0..255; Phase is the quarter position (0 copies). The
+// line with its mirrored samples (positions -3 .. N + 3) is built in
+// registers: stored and reloaded at byte offsets it would stall the loads.
+template <int N, int Phase>
+QPEL_INLINE void HorizontalLine(__m128i* out, const uint8_t* s, int rnd) {
+  const __m128i zero = _mm_setzero_si128();
+  if (Phase == 0) {
+    const __m128i a = LoadN<N>(s);
+    out[0] = _mm_unpacklo_epi8(a, zero);
+    if (N == 16) out[1] = _mm_unpackhi_epi8(a, zero);
+    return;
+  }
+  __m128i t[8];
+  const __m128i head = _mm_cvtsi32_si128(static_cast<int>(Bytes4(s[2], s[1], s[0], 0)));
+  const __m128i tail = _mm_cvtsi32_si128(static_cast<int>(Bytes4(s[N], s[N], s[N - 1], s[N - 2])));
+  if (N == 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i v0 = _mm_or_si128(_mm_slli_si128(a, 3), head);
+    const __m128i v1 = _mm_or_si128(_mm_srli_si128(a, 13), _mm_slli_si128(tail, 3));
+    t[0] = v0;
+    t[1] = Tap16<1>(v0, v1);
+    t[2] = Tap16<2>(v0, v1);
+    t[3] = Tap16<3>(v0, v1);
+    t[4] = Tap16<4>(v0, v1);
+    t[5] = Tap16<5>(v0, v1);
+    t[6] = Tap16<6>(v0, v1);
+    t[7] = Tap16<7>(v0, v1);
+  } else {
+    const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s));
+    const __m128i v = _mm_or_si128(_mm_or_si128(_mm_slli_si128(a, 3), head), _mm_slli_si128(tail, 11));
+    t[0] = v;
+    t[1] = _mm_srli_si128(v, 1);
+    t[2] = _mm_srli_si128(v, 2);
+    t[3] = _mm_srli_si128(v, 3);
+    t[4] = _mm_srli_si128(v, 4);
+    t[5] = _mm_srli_si128(v, 5);
+    t[6] = _mm_srli_si128(v, 6);
+    t[7] = _mm_srli_si128(v, 7);
+  }
+  const __m128i bias = _mm_set1_epi16(static_cast<int16_t>(16 - rnd));
+  const __m128i max = _mm_set1_epi16(255);
+#pragma GCC unroll 2
+  for (int half = 0; half < N / 8; ++half) {
+    __m128i l[8];
+#pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k) l[k] = half ? _mm_unpackhi_epi8(t[k], zero) : _mm_unpacklo_epi8(t[k], zero);
+    __m128i h = TapSum(l[0], l[1], l[2], l[3], l[4], l[5], l[6], l[7], bias);
+    h = _mm_min_epi16(_mm_max_epi16(h, zero), max);
+    if (Phase == 1) h = Mean16(h, l[3], rnd);
+    if (Phase == 3) h = Mean16(h, l[4], rnd);
+    out[half] = h;
+  }
+}
+
+// Both passes of a W x H block. Lines hold the horizontal pass with three
+// mirrored lines above and below, so the vertical taps of output row i are
+// the eight lines from i on.
+template <int W, int H>
+class QpelBlockSse2 {
+ public:
+  static constexpr int R = W / 8;  // registers per line
+
+  static void Predict(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int dx, int dy,
+                      bool average, int rnd) {
+    if (dx == 0 && dy == 0) {
+      // Full-sample position: straight from the source.
+      for (int y = 0; y < H; ++y, dst += dstPitch, src += srcPitch) Put(dst, LoadN<W>(src), average);
+      return;
+    }
+    __m128i lines[(H + 7) * R];
+    const int rows = dy ? H + 1 : H;
+    switch (dx) {
+      case 0: Horizontal<0>(lines, src, srcPitch, rows, rnd); break;
+      case 1: Horizontal<1>(lines, src, srcPitch, rows, rnd); break;
+      case 2: Horizontal<2>(lines, src, srcPitch, rows, rnd); break;
+      default: Horizontal<3>(lines, src, srcPitch, rows, rnd); break;
+    }
+    switch (dy) {
+      case 0:
+        for (int y = 0; y < H; ++y, dst += dstPitch) Put(dst, Pack(lines + (y + 3) * R), average);
+        break;
+      case 1: Vertical<1>(dst, dstPitch, lines, average, rnd); break;
+      case 2: Vertical<2>(dst, dstPitch, lines, average, rnd); break;
+      default: Vertical<3>(dst, dstPitch, lines, average, rnd); break;
+    }
+  }
+
+ private:
+  static QPEL_INLINE __m128i Pack(const __m128i* line) {
+    return _mm_packus_epi16(line[0], line[R - 1]);
+  }
+
+  static QPEL_INLINE void Put(uint8_t* dst, __m128i v, bool average) {
+    if (average) v = _mm_avg_epu8(v, LoadN<W>(dst));
+    StoreN<W>(dst, v);
+  }
+
+  template <int Phase>
+  static QPEL_INLINE void Horizontal(__m128i* lines, const uint8_t* src, int srcPitch, int rows, int rnd) {
+    for (int y = 0; y < rows; ++y, src += srcPitch) HorizontalLine<W, Phase>(lines + (y + 3) * R, src, rnd);
+  }
+
+  template <int Phase>
+  static QPEL_INLINE void Vertical(uint8_t* dst, int dstPitch, __m128i* lines, bool average, int rnd) {
+#pragma GCC unroll 3
+    for (int j = 1; j <= 3; ++j)
+#pragma GCC unroll 2
+      for (int r = 0; r < R; ++r) {
+        lines[(3 - j) * R + r] = lines[(3 + Mirror(-j, H)) * R + r];
+        lines[(3 + H + j) * R + r] = lines[(3 + Mirror(H + j, H)) * R + r];
+      }
+    const __m128i bias = _mm_set1_epi16(static_cast<int16_t>(16 - rnd));
+    const __m128i* p = lines;
+    for (int i = 0; i < H; ++i, dst += dstPitch, p += R) {
+      __m128i v[R];
+#pragma GCC unroll 2
+      for (int r = 0; r < R; ++r)
+        v[r] = TapSum(p[r], p[R + r], p[2 * R + r], p[3 * R + r], p[4 * R + r], p[5 * R + r], p[6 * R + r],
+                      p[7 * R + r], bias);
+      __m128i h = _mm_packus_epi16(v[0], v[R - 1]);
+      if (Phase == 1) h = Mean8(h, Pack(p + 3 * R), rnd);
+      if (Phase == 3) h = Mean8(h, Pack(p + 4 * R), rnd);
+      Put(dst, h, average);
+    }
+  }
+};
+#else
+inline int HalfTap(int m3, int m2, int m1, int p0, int p1, int p2, int p3, int p4, int rnd) {
+  const int v = ((p0 + p1) * 20 - (m1 + p2) * 6 + (m2 + p3) * 3 - (m3 + p4) + 16 - rnd) >> 5;
+  return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+// One pass over a line of n + 1 samples (step apart) into n outputs (ostep apart).
+inline void FilterLine(uint8_t* out, int ostep, const uint8_t* s, int step, int n, int phase, int rnd) {
+  for (int i = 0; i < n; ++i) {
+    auto at = [&](int k) { return s[Mirror(i + k, n) * step]; };
+    int h = HalfTap(at(-3), at(-2), at(-1), at(0), at(1), at(2), at(3), at(4), rnd);
+    if (phase == 1) h = (h + at(0) + 1 - rnd) >> 1;
+    if (phase == 3) h = (h + at(1) + 1 - rnd) >> 1;
+    out[i * ostep] = static_cast<uint8_t>(h);
+  }
+}
+
+void QpelBlockPlain(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int w, int h, int dx,
+                    int dy, bool average, int rnd) {
+  uint8_t mid[17 * 16];  // horizontally filtered rows, pitch 16
+  uint8_t res[16 * 16];
+  const int rows = dy ? h + 1 : h;
+  for (int y = 0; y < rows; ++y) {
+    const uint8_t* s = src + static_cast<long>(y) * srcPitch;
+    if (dx)
+      FilterLine(mid + 16 * y, 1, s, 1, w, dx, rnd);
+    else
+      std::memcpy(mid + 16 * y, s, static_cast<size_t>(w));
+  }
+  const uint8_t* out = mid;
+  if (dy) {
+    for (int x = 0; x < w; ++x) FilterLine(res + x, 16, mid + x, 16, h, dy, rnd);
+    out = res;
+  }
+  for (int y = 0; y < h; ++y, dst += dstPitch, out += 16)
+    for (int x = 0; x < w; ++x) dst[x] = average ? static_cast<uint8_t>((dst[x] + out[x] + 1) >> 1) : out[x];
+}
+#endif
+
+}  // namespace
+
+void QpelPredict(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int width, int height,
+                 int dx, int dy, bool average, int rnd) {
+#if defined(__SSE2__)
+  if (width == 8)
+    QpelBlockSse2<8, 8>::Predict(dst, src, dstPitch, srcPitch, dx, dy, average, rnd);
+  else if (height == 16)
+    QpelBlockSse2<16, 16>::Predict(dst, src, dstPitch, srcPitch, dx, dy, average, rnd);
+  else
+    QpelBlockSse2<16, 8>::Predict(dst, src, dstPitch, srcPitch, dx, dy, average, rnd);
+#else
+  QpelBlockPlain(dst, src, dstPitch, srcPitch, width == 8 ? 8 : 16, width == 8 || height != 16 ? 8 : 16, dx, dy,
+                 average, rnd);
+#endif
+}
+
+}  // namespace dec

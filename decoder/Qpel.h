@@ -1,0 +1,16 @@
+// Quarter-sample interpolation of MPEG-4 luma blocks: the 8-tap half-sample
+// filter applied horizontally, then vertically on its result, with the block's
+// own samples mirrored at its edges.
+#pragma once
+
+#include <cstdint>
+
+namespace dec {
+
+// Quarter-pel interpolation of a width x height block (width 8 or 16, height
+// 8 or 16) whose (width + 1) x (height + 1) source samples start at src;
+// dx, dy 0..3. `average` merges the prediction into what dst holds.
+void QpelPredict(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, int width, int height,
+                 int dx, int dy, bool average, int roundingType);
+
+}  // namespace dec
