@@ -9,38 +9,42 @@ namespace dec {
 
 namespace {
 
-// Points src at the area's first sample, through the edge buffer when the
-// area (cols x rows from (x0, y0)) leaves the plane.
-const uint8_t* AreaSource(DecoderInstance* d, const McPlane& p, int x0, int y0, int cols, int rows,
-                          int* pitch) {
-  if (x0 < 0 || y0 < 0 || x0 + cols > p.width || y0 + rows > p.height) {
-    if (p.parity < 0) {
-      EmulateEdgesPitch(d->edgeBuffer, p.base, x0, x0 + cols, p.width, p.pitch, y0, y0 + rows, p.height);
-    } else {
-      // A field's rows are clamped as frame rows, as the encoders' own
-      // reconstruction does: beyond the bottom every field repeats the
-      // frame's last line, above the top its first.
-      const uint8_t* frame = p.base - p.parity * (p.pitch / 2);
-      const int frameRows = 2 * p.height;
-      if (rows > 17) rows = 17;
-      for (int r = 0; r < rows; ++r) {
-        int fr = 2 * (y0 + r) + p.parity;
-        fr = fr < 0 ? 0 : (fr >= frameRows ? frameRows - 1 : fr);
-        EmulateEdgesPitch(d->edgeBuffer + r * kEdgePitch, frame + static_cast<long>(fr) * (p.pitch / 2), x0,
-                          x0 + cols, p.width, p.pitch, 0, 1, 1);
-      }
+// The area (cols x rows from (x0, y0)) leaves the plane: its samples with the
+// plane's edges repeated, in the edge buffer (pitch kEdgePitch).
+const uint8_t* EmulatedArea(DecoderInstance* d, const McPlane& p, int x0, int y0, int cols, int rows) {
+  if (p.parity < 0) {
+    EmulateEdgesPitch(d->edgeBuffer, p.base, x0, x0 + cols, p.width, p.pitch, y0, y0 + rows, p.height);
+  } else {
+    // A field's rows are clamped as frame rows, as the encoders' own
+    // reconstruction does: beyond the bottom every field repeats the
+    // frame's last line, above the top its first.
+    const uint8_t* frame = p.base - p.parity * (p.pitch / 2);
+    const int frameRows = 2 * p.height;
+    if (rows > 17) rows = 17;
+    for (int r = 0; r < rows; ++r) {
+      int fr = 2 * (y0 + r) + p.parity;
+      fr = fr < 0 ? 0 : (fr >= frameRows ? frameRows - 1 : fr);
+      EmulateEdgesPitch(d->edgeBuffer + r * kEdgePitch, frame + static_cast<long>(fr) * (p.pitch / 2), x0,
+                        x0 + cols, p.width, p.pitch, 0, 1, 1);
     }
-    *pitch = kEdgePitch;
-    return d->edgeBuffer + (x0 & 3);
   }
-  *pitch = p.pitch;
-  return p.base + static_cast<long>(y0) * p.pitch + x0;
+  return d->edgeBuffer + (x0 & 3);
 }
 
-}  // namespace
+// Points at the area's first sample, through the edge buffer when the area
+// leaves the plane. Inlined: most areas lie inside.
+inline const uint8_t* AreaSource(DecoderInstance* d, const McPlane& p, int x0, int y0, int cols, int rows,
+                                 int* pitch) {
+  if (x0 >= 0 && y0 >= 0 && x0 + cols <= p.width && y0 + rows <= p.height) {
+    *pitch = p.pitch;
+    return p.base + static_cast<long>(y0) * p.pitch + x0;
+  }
+  *pitch = kEdgePitch;
+  return EmulatedArea(d, p, x0, y0, cols, rows);
+}
 
-void PredictHalfPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlane& src, int x, int y,
-                    int w, int h, int mvx, int mvy, bool average) {
+inline void HalfPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlane& src, int x, int y, int w,
+                    int h, int mvx, int mvy, bool average) {
   const int fx = mvx & 1, fy = mvy & 1;
   const int x0 = x + (mvx >> 1), y0 = y + (mvy >> 1);
   int pitch;
@@ -50,13 +54,25 @@ void PredictHalfPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlan
   for (int c = 0; c < w; c += 8) fn(dst + c, s + c, dstPitch, pitch, h);
 }
 
-void PredictQuarterPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlane& src, int x,
-                       int y, int w, int h, int mvx, int mvy, bool average, int roundingType) {
+inline void QuarterPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlane& src, int x, int y, int w,
+                       int h, int mvx, int mvy, bool average, int roundingType) {
   const int dx = mvx & 3, dy = mvy & 3;
   const int x0 = x + (mvx >> 2), y0 = y + (mvy >> 2);
   int pitch;
   const uint8_t* s = AreaSource(d, src, x0, y0, w + (dx != 0), h + (dy != 0), &pitch);
   QpelPredict(dst, s, dstPitch, pitch, w, h, dx, dy, average, roundingType);
+}
+
+}  // namespace
+
+void PredictHalfPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlane& src, int x, int y,
+                    int w, int h, int mvx, int mvy, bool average) {
+  HalfPel(d, dst, dstPitch, src, x, y, w, h, mvx, mvy, average);
+}
+
+void PredictQuarterPel(DecoderInstance* d, uint8_t* dst, int dstPitch, const McPlane& src, int x,
+                       int y, int w, int h, int mvx, int mvy, bool average, int roundingType) {
+  QuarterPel(d, dst, dstPitch, src, x, y, w, h, mvx, mvy, average, roundingType);
 }
 
 namespace {
@@ -70,8 +86,8 @@ void PredictChromaFrame(DecoderInstance* d, const FrameRecord* ref, int cmx, int
   const int cs = d->stride / 2;
   const McPlane u{ref->pU, cs, cs, d->alignedHeight / 2};
   const McPlane v{ref->pV, cs, cs, d->alignedHeight / 2};
-  PredictHalfPel(d, d->curU, cs, u, 8 * d->mbX, 8 * d->mbY, 8, 8, cmx, cmy, average);
-  PredictHalfPel(d, d->curV, cs, v, 8 * d->mbX, 8 * d->mbY, 8, 8, cmx, cmy, average);
+  HalfPel(d, d->curU, cs, u, 8 * d->mbX, 8 * d->mbY, 8, 8, cmx, cmy, average);
+  HalfPel(d, d->curV, cs, v, 8 * d->mbX, 8 * d->mbY, 8, 8, cmx, cmy, average);
 }
 
 }  // namespace
@@ -87,9 +103,9 @@ void PredictFrameMb(DecoderInstance* d, const FrameRecord* ref, const DecMv* mv,
   int cmx, cmy;
   if (count == 1) {
     if (qpel)
-      PredictQuarterPel(d, d->curY, stride, y, x, yy, 16, 16, mv[0].x, mv[0].y, average, rnd);
+      QuarterPel(d, d->curY, stride, y, x, yy, 16, 16, mv[0].x, mv[0].y, average, rnd);
     else
-      PredictHalfPel(d, d->curY, stride, y, x, yy, 16, 16, mv[0].x, mv[0].y, average);
+      HalfPel(d, d->curY, stride, y, x, yy, 16, 16, mv[0].x, mv[0].y, average);
     cmx = ChromaMv1(mv[0].x, qpel, wa);
     cmy = ChromaMv1(mv[0].y, qpel, wa);
   } else {
@@ -98,9 +114,9 @@ void PredictFrameMb(DecoderInstance* d, const FrameRecord* ref, const DecMv* mv,
       const int bx = x + 8 * (k & 1), by = yy + 8 * (k >> 1);
       uint8_t* dst = d->curY + 8 * (k & 1) + 8 * (k >> 1) * stride;
       if (qpel)
-        PredictQuarterPel(d, dst, stride, y, bx, by, 8, 8, mv[k].x, mv[k].y, average, rnd);
+        QuarterPel(d, dst, stride, y, bx, by, 8, 8, mv[k].x, mv[k].y, average, rnd);
       else
-        PredictHalfPel(d, dst, stride, y, bx, by, 8, 8, mv[k].x, mv[k].y, average);
+        HalfPel(d, dst, stride, y, bx, by, 8, 8, mv[k].x, mv[k].y, average);
       cx[k] = mv[k].x;
       cy[k] = mv[k].y;
     }
@@ -122,9 +138,9 @@ void PredictFieldMb(DecoderInstance* d, const FrameRecord* ref, const DecMv fiel
     const int mvy = fieldMv[f].y >> 1;  // field units
     uint8_t* dst = d->curY + f * stride;
     if (qpel)
-      PredictQuarterPel(d, dst, 2 * stride, y, 16 * d->mbX, 8 * d->mbY, 16, 8, mvx, mvy, average, rnd);
+      QuarterPel(d, dst, 2 * stride, y, 16 * d->mbX, 8 * d->mbY, 16, 8, mvx, mvy, average, rnd);
     else
-      PredictHalfPel(d, dst, 2 * stride, y, 16 * d->mbX, 8 * d->mbY, 16, 8, mvx, mvy, average);
+      HalfPel(d, dst, 2 * stride, y, 16 * d->mbX, 8 * d->mbY, 16, 8, mvx, mvy, average);
     int cmx, cmy;
     if (qpel) {
       const int hx = mvx / 2, hy = mvy >> 1;
@@ -136,8 +152,8 @@ void PredictFieldMb(DecoderInstance* d, const FrameRecord* ref, const DecMv fiel
     }
     const McPlane u{ref->pU + sel * cs, cs, 2 * cs, d->alignedHeight / 4, sel};
     const McPlane v{ref->pV + sel * cs, cs, 2 * cs, d->alignedHeight / 4, sel};
-    PredictHalfPel(d, d->curU + f * cs, 2 * cs, u, 8 * d->mbX, 4 * d->mbY, 8, 4, cmx, cmy, average);
-    PredictHalfPel(d, d->curV + f * cs, 2 * cs, v, 8 * d->mbX, 4 * d->mbY, 8, 4, cmx, cmy, average);
+    HalfPel(d, d->curU + f * cs, 2 * cs, u, 8 * d->mbX, 4 * d->mbY, 8, 4, cmx, cmy, average);
+    HalfPel(d, d->curV + f * cs, 2 * cs, v, 8 * d->mbX, 4 * d->mbY, 8, 4, cmx, cmy, average);
   }
 }
 
