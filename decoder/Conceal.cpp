@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "decoder/DecoderInternal.h"
+#include "decoder/Gmc.h"
+#include "decoder/InterMacroblock.h"
 #include "decoder/Interpolate.h"
 #include "decoder/MotionComp.h"
 
@@ -224,6 +226,54 @@ void RefineConcealment(DecoderInstance* d) {
     SeekMacroblock(d, mb);
     GuessInterMb(d, mb);
     d->errorMap[mb] = 1;
+  }
+}
+
+void ConcealFromPartitions(DecoderInstance* d, int targetMb) {
+  if (targetMb > d->packetPartsEnd) targetMb = d->packetPartsEnd;
+  const FieldWord* words = d->fieldMvMap;  // the packet's partition words, from its first MB
+  const bool iVop = d->vol->vop_coding_type == VOP_I;
+  while (d->mbNum < targetMb) {
+    const uint32_t word = words[d->mbNum - d->packetFirstMb].partition;
+    const int type = *d->mbTypeCursor;
+    const bool intra = iVop || type == MB_INTRA || type == MB_INTRA_Q;
+    // The DCs come from the DC VLC of the first (I) or second (P) partition.
+    if (intra && !((word & 8) && (iVop || d->packetDcKnown))) {
+      ConcealLostMacroblocks(d, d->mbNum + 1);
+      continue;
+    }
+    if (intra) {
+      d->acPredFlag = 0;
+      d->useDcVlc = 1;
+      d->dctType = 0;
+      if (d->mbNum >= d->packetTextureMb) {
+        // Differentials in the DC stores: predicted as the texture would have been.
+        d->bPartitionDc = 1;
+        d->intraBlockFn(d, *d->curQpCursor, 0);
+        d->bPartitionDc = 0;
+      } else {
+        // Decoded MB: DC values in the stores.
+        const int16_t* luma = d->lumaDcCursor;
+        const int16_t dc[6] = {luma[0], luma[1], luma[d->blockStride], luma[d->blockStride + 1],
+                               *d->cbDcCursor, *d->crDcCursor};
+        for (int b = 0; b < 6; ++b) {
+          std::memset(d->blockBuffer + 64 * b, 0, 64 * sizeof(int16_t));
+          d->blockBuffer[64 * b] = dc[b];
+          d->blockPattern[b] = 0;
+        }
+      }
+      PutIntraMacroblock(d, 0);
+    } else if (word & 2) {
+      PredictGmcMacroblock(d);
+      CopyPrediction(d);
+    } else if (word & 1) {
+      CopyColocatedMb(d, d->fwdRef);
+    } else {
+      PredictFrameMb(d, d->fwdRef, d->blockMvCursor, type == MB_INTER4V ? 4 : 1, false);
+    }
+    *d->errorMapCursor = 1;
+    *d->fieldSelectCursor = -1;
+    NextMacroblock(d);
   }
 }
 

@@ -243,6 +243,12 @@ struct DecoderInstance {
     int packetDecodedMbs;     // cur->decodedMbs at its start
     const uint8_t* packetEnd; // where the next resync marker or start code begins
     const uint8_t* dataEnd;   // the chunk's own end
+    // Data partitioning: the MBs from packetFirstMb up to packetPartsEnd have
+    // a motion (P) or DC (I) partition that checked, so a packet whose
+    // texture fails is concealed from them.
+    int packetPartsEnd;
+    int packetDcKnown;   // P: the second partition (CBPs, intra DCs) decoded whole
+    int packetTextureMb; // the first MB without decoded texture: its DC stores hold differentials
 };
 
 // Bytes of tab 1 used by the fixed work areas before the DC stores.

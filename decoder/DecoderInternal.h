@@ -48,6 +48,8 @@ void NextMacroblock(DecoderInstance* d);
 void NextMacroblockSimple(DecoderInstance* d); // leaves the field map cursors
 // Points every cursor at macroblock mbNum (used after set-up and resync).
 void SeekMacroblock(DecoderInstance* d, int mbNum);
+// The same within the current packet, with its neighbour flags.
+void SeekPacketMacroblock(DecoderInstance* d, int mbNum);
 
 // --- PacketBounds.cpp: an MPEG-4 video packet's end and its check ----------
 void BeginPacket(DecoderInstance* d); // after StartPacket, before the slice decoder
@@ -61,8 +63,19 @@ void ConcealLostMacroblocks(DecoderInstance* d, int targetMb);
 // predicted again with the vector that joins their neighbours best (B-VOPs:
 // direct mode), and marked lost (1).
 void RefineConcealment(DecoderInstance* d);
+// MBs from mbNum up to targetMb (at most packetPartsEnd) of a packet whose
+// texture failed, from its partitions: inter MBs predicted with their own
+// vectors, intra MBs from their DCs; marked lost.
+void ConcealFromPartitions(DecoderInstance* d, int targetMb);
 
 // --- IntraMacroblock.cpp: slice decoders for intra pictures -----------------
+// The current MB's six DC differentials of a data-partitioned packet, kept
+// across a texture decode that may fail half way (it stores DC values there).
+struct PartitionDcs {
+    int16_t v[6];
+};
+PartitionDcs SavePartitionDcs(const DecoderInstance* d);
+void RestorePartitionDcs(DecoderInstance* d, const PartitionDcs& dcs);
 void DecodeIVopSimple(DecoderInstance* d);
 void DecodeIVopDataPartitioned(DecoderInstance* d);
 void DecodeH263IPicture(DecoderInstance* d);

@@ -31,17 +31,6 @@ inline void FinishMacroblock(DecoderInstance* d) {
   NextMacroblock(d);
 }
 
-// Copies the GMC prediction of predBuffer into the current MB.
-void CopyPrediction(DecoderInstance* d) {
-  const int stride = d->stride, cs = stride / 2;
-  const uint8_t* p = d->predBuffer;
-  for (int y = 0; y < 16; ++y) std::memcpy(d->curY + y * stride, p + 16 * y, 16);
-  for (int y = 0; y < 8; ++y) {
-    std::memcpy(d->curU + y * cs, p + 256 + 16 * y, 8);
-    std::memcpy(d->curV + y * cs, p + 264 + 16 * y, 8);
-  }
-}
-
 // Stored vectors of a field-predicted MB: the top field's in the first entry,
 // the bottom field's in fieldMvMap, their mean in the entries later MBs read.
 void StoreFieldMvs(DecoderInstance* d, const DecMv f[2]) {
@@ -55,6 +44,16 @@ void StoreFieldMvs(DecoderInstance* d, const DecMv f[2]) {
 }
 
 }  // namespace
+
+void CopyPrediction(DecoderInstance* d) {
+  const int stride = d->stride, cs = stride / 2;
+  const uint8_t* p = d->predBuffer;
+  for (int y = 0; y < 16; ++y) std::memcpy(d->curY + y * stride, p + 16 * y, 16);
+  for (int y = 0; y < 8; ++y) {
+    std::memcpy(d->curU + y * cs, p + 256 + 16 * y, 8);
+    std::memcpy(d->curV + y * cs, p + 264 + 16 * y, 8);
+  }
+}
 
 void AddResidual(DecoderInstance* d, int cbp, int fieldDct) {
   const int stride = d->stride, cs = stride / 2;
@@ -421,6 +420,37 @@ void DecodePVopDataPartitioned(DecoderInstance* d) {
     ++n;
   }
   BitstreamSkipBits(r, 17);
+  // The marker where the next MB header would start, and no MB past the
+  // next packet's first: the motion partition checks.
+  if (first + n <= d->packetEndMb) d->packetPartsEnd = first + n;
+
+  // Vectors from their differentials, ahead of the texture: a packet whose
+  // texture fails is concealed with them.
+  const int flags = d->neighbourFlags;
+  const int fcode = vol->vop_fcode_forward;
+  for (int i = 0; i < n; ++i) {
+    const uint32_t word = words[i].partition;
+    const int type = *d->mbTypeCursor;
+    DecMv* mv = d->blockMvCursor;
+    if (word & 2) {
+      SetMvs(mv, Unpack(GmcAverageMv(d)));
+    } else if ((word & 1) || IsIntra(type)) {
+      SetMvs(mv, DecMv{0, 0});
+    } else {
+      const int count = type == MB_INTER4V ? 4 : 1;
+      for (int k = 0; k < count; ++k) {
+        const DecMv diff = mv[k];
+        const DecMv p = PredictMv(d, mv, k);
+        mv[k] = DecMv{static_cast<int16_t>(WrapMv(p.x + diff.x, fcode)),
+                      static_cast<int16_t>(WrapMv(p.y + diff.y, fcode))};
+      }
+      if (count == 1) SetMvs(mv, mv[0]);
+    }
+    NextMacroblock(d);
+  }
+  SeekMacroblock(d, first);
+  d->mbInPacket = 0;
+  d->neighbourFlags = flags;
 
   // Partition 2: ac_pred_flag, CBPY, dquant and the intra DC differentials.
   for (int i = 0; i < n; ++i) {
@@ -451,8 +481,9 @@ void DecodePVopDataPartitioned(DecoderInstance* d) {
     }
     if (BitstreamBitsLeft(r) < 0) return;
   }
+  d->packetDcKnown = 1;
 
-  // Partition 3: texture, vectors and reconstruction MB by MB.
+  // Partition 3: texture and reconstruction MB by MB.
   for (int i = 0; i < n; ++i) {
     const uint32_t word = words[i].partition;
     const int type = *d->mbTypeCursor;
@@ -462,12 +493,11 @@ void DecodePVopDataPartitioned(DecoderInstance* d) {
       if (word & 2) {
         PredictGmcMacroblock(d);
         CopyPrediction(d);
-        SetMvs(mv, Unpack(GmcAverageMv(d)));
       } else {
         CopyColocatedMb(d, d->fwdRef);
-        SetMvs(mv, DecMv{0, 0});
       }
       FinishMacroblock(d);
+      d->packetTextureMb = d->mbNum;
       continue;
     }
     const int cbp = static_cast<int>((word >> 4) & 63);
@@ -477,37 +507,26 @@ void DecodePVopDataPartitioned(DecoderInstance* d) {
       d->useDcVlc = (word >> 3) & 1;
       d->bPartitionDc = 1;
       d->dctType = 0;
+      const PartitionDcs saved = SavePartitionDcs(d);
       const int res = d->intraBlockFn(d, qp, cbp);
       d->bPartitionDc = 0;
-      if (res < 0) return;
+      if (res < 0) {
+        RestorePartitionDcs(d, saved);
+        return;
+      }
       PutIntraMacroblock(d, 0);
-      SetMvs(mv, DecMv{0, 0});
       *d->errorMapCursor = 0;
     } else {
       if (cbp && d->interBlockFn(d, qp, cbp) < 0) return;
       if (word & 2) {
-        SetMvs(mv, Unpack(GmcAverageMv(d)));
         PredictGmcMacroblock(d);
         CopyPrediction(d);
       } else {
-        const int fcode = vol->vop_fcode_forward;
-        if (type == MB_INTER4V) {
-          for (int k = 0; k < 4; ++k) {
-            const DecMv diff = mv[k];
-            const DecMv p = PredictMv(d, mv, k);
-            mv[k] = DecMv{static_cast<int16_t>(WrapMv(p.x + diff.x, fcode)),
-                          static_cast<int16_t>(WrapMv(p.y + diff.y, fcode))};
-          }
-        } else {
-          const DecMv diff = mv[0];
-          const DecMv p = PredictMv(d, mv, 0);
-          SetMvs(mv, DecMv{static_cast<int16_t>(WrapMv(p.x + diff.x, fcode)),
-                           static_cast<int16_t>(WrapMv(p.y + diff.y, fcode))});
-        }
         PredictFrameMb(d, d->fwdRef, mv, type == MB_INTER4V ? 4 : 1, false);
       }
       AddResidual(d, cbp, 0);
     }
+    d->packetTextureMb = d->mbNum + 1;
     if (BitstreamBitsLeft(r) < 0) return;
     FinishMacroblock(d);
   }

@@ -11,4 +11,7 @@ namespace dec {
 // when fieldDct is set).
 void AddResidual(DecoderInstance* d, int cbp, int fieldDct);
 
+// Copies the GMC prediction of predBuffer into the current MB.
+void CopyPrediction(DecoderInstance* d);
+
 }  // namespace dec

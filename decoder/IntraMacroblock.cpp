@@ -55,6 +55,25 @@ enum {
 
 }  // namespace
 
+PartitionDcs SavePartitionDcs(const DecoderInstance* d)
+{
+    const int16_t* luma = d->lumaDcCursor;
+    const int bs = d->blockStride;
+    return PartitionDcs{{luma[0], luma[1], luma[bs], luma[bs + 1], *d->cbDcCursor, *d->crDcCursor}};
+}
+
+void RestorePartitionDcs(DecoderInstance* d, const PartitionDcs& dcs)
+{
+    int16_t* luma = d->lumaDcCursor;
+    const int bs = d->blockStride;
+    luma[0] = dcs.v[0];
+    luma[1] = dcs.v[1];
+    luma[bs] = dcs.v[2];
+    luma[bs + 1] = dcs.v[3];
+    *d->cbDcCursor = dcs.v[4];
+    *d->crDcCursor = dcs.v[5];
+}
+
 void PutIntraMacroblock(DecoderInstance* d, int fieldDct)
 {
     const int stride = d->stride;
@@ -154,6 +173,10 @@ void DecodeIVopDataPartitioned(DecoderInstance* d)
         ++count;
     }
     BitstreamSkipBits(r, kDcMarkerBits);
+    // The marker where the next MB header would start, and no MB past the
+    // next packet's first: the DC partition checks.
+    if (first + count <= d->packetEndMb)
+        d->packetPartsEnd = first + count;
 
     // Second partition: ac_pred_flag and CBPY.
     for (int i = 0; i < count; ++i) {
@@ -172,8 +195,12 @@ void DecodeIVopDataPartitioned(DecoderInstance* d)
         d->useDcVlc = (w & PW_DC_VLC) ? 1 : 0;
         const int cbp = int((w >> PW_CBP_SHIFT) & 63);
         const int mbQp = *d->curQpCursor;
-        if (d->intraBlockFn(d, mbQp, cbp) != 0)
+        const PartitionDcs saved = SavePartitionDcs(d);
+        if (d->intraBlockFn(d, mbQp, cbp) != 0) {
+            RestorePartitionDcs(d, saved);
             break;
+        }
+        d->packetTextureMb = d->mbNum + 1;
         PutIntraMacroblock(d, 0);
         ZeroBlockMvs(d);
         *d->fieldSelectCursor = -1;

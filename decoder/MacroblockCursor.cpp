@@ -105,4 +105,12 @@ void SeekMacroblock(DecoderInstance* d, int mbNum)
     d->fieldSelectCursor = d->fieldSelectMap + mbNum;
 }
 
+void SeekPacketMacroblock(DecoderInstance* d, int mbNum)
+{
+    SeekMacroblock(d, d->packetFirstMb);
+    StartPacket(d);
+    while (d->mbNum < mbNum)
+        NextMacroblock(d);
+}
+
 }  // namespace dec

@@ -4,8 +4,10 @@
 // A packet that does not end exactly there (its last MB just before the
 // stuffing ahead of the marker, no MB past the next header's first) is
 // damaged: it is taken back and marked lost, the packet header parser
-// conceals it and the next packet decodes from its own marker. One that ends there with fewer MBs
-// than the next header says is marked lost but kept.
+// conceals it and the next packet decodes from its own marker. One that ends
+// there with fewer MBs than the next header says is marked lost but kept.
+// A data-partitioned packet whose motion or DC partition checked is
+// concealed from it at once.
 #include <cstring>
 
 #include "decoder/DecoderInternal.h"
@@ -78,6 +80,9 @@ void BeginPacket(DecoderInstance* d)
     int nextMb = d->mbCount;
     d->packetEnd = FindBoundary(d, from < r->end ? from : r->end, r->end, &nextMb);
     d->packetEndMb = nextMb < 0 ? d->mbCount : nextMb;
+    d->packetPartsEnd = d->packetFirstMb;
+    d->packetDcKnown = 0;
+    d->packetTextureMb = d->packetFirstMb;
     // The end of a chunk that does not end the picture need not end the packet.
     d->packetCheck = d->packetEnd == r->end && !d->bEndOfFrame ? 0 : (nextMb < 0 ? 1 : 2);
     // Bits past the boundary read as zero, as the marker's first 16 do.
@@ -105,6 +110,10 @@ int EndPacket(DecoderInstance* d)
         if (d->packetCheck == 2 && d->mbNum < d->packetEndMb && d->mbNum > d->packetFirstMb) {
             std::memset(d->errorMap + d->packetFirstMb, 1, size_t(d->mbNum - d->packetFirstMb));
             d->cur->decodedMbs = d->packetDecodedMbs;
+            if (d->mbNum < d->packetPartsEnd) {
+                SeekPacketMacroblock(d, d->mbNum);
+                ConcealFromPartitions(d, d->packetPartsEnd);
+            }
             return 0;
         }
         return 1;
@@ -121,7 +130,12 @@ int EndPacket(DecoderInstance* d)
         std::memcpy(d->errorMap + keep, from->errorMap + keep, size_t(d->mbNum - keep));
     std::memset(d->errorMap + first, 1, size_t(keep - first));
     d->cur->decodedMbs = d->packetDecodedMbs;
-    SeekMacroblock(d, keep);
+    if (keep < d->packetPartsEnd) {
+        SeekPacketMacroblock(d, keep);
+        ConcealFromPartitions(d, d->packetPartsEnd);
+    } else {
+        SeekMacroblock(d, keep);
+    }
     Seek(r, boundaryBit);
     return 0;
 }
