@@ -31,6 +31,15 @@ void Fill(uint8_t* p, int pitch, int size, uint8_t v) {
 // of the reference; it becomes 1 when the picture is done.
 constexpr uint8_t kGuess = 2;
 constexpr uint8_t kGuessed = 3;  // guessed once, to be guessed again
+// An MB without a reference picture, filled from its neighbours when the
+// picture is done.
+constexpr uint8_t kFill = 4;
+// An MB decoded in a damaged packet before the damage showed: it keeps its
+// picture unless a guess joins the neighbours much better.
+constexpr uint8_t kSuspect = 5;
+
+// The MB holds no picture of its own yet.
+inline bool Pending(uint8_t mark) { return mark == kGuess || mark == kFill; }
 
 inline int Sad(const uint8_t* a, int aStep, const uint8_t* b, int bStep) {
   int s = 0;
@@ -45,10 +54,10 @@ int EdgeMismatch(const DecoderInstance* d, int mb) {
   const uint8_t* p = d->curY;
   const uint8_t* map = d->errorMap;
   int s = 0;
-  if (d->mbX > 0 && map[mb - 1] != kGuess) s += Sad(p, stride, p - 1, stride);
-  if (d->mbX + 1 < w && map[mb + 1] != kGuess) s += Sad(p + 15, stride, p + 16, stride);
-  if (d->mbY > 0 && map[mb - w] != kGuess) s += Sad(p, 1, p - stride, 1);
-  if (mb + w < d->mbCount && map[mb + w] != kGuess) s += Sad(p + 15 * stride, 1, p + 16 * stride, 1);
+  if (d->mbX > 0 && !Pending(map[mb - 1])) s += Sad(p, stride, p - 1, stride);
+  if (d->mbX + 1 < w && !Pending(map[mb + 1])) s += Sad(p + 15, stride, p + 16, stride);
+  if (d->mbY > 0 && !Pending(map[mb - w])) s += Sad(p, 1, p - stride, 1);
+  if (mb + w < d->mbCount && !Pending(map[mb + w])) s += Sad(p + 15 * stride, 1, p + 16 * stride, 1);
   return s;
 }
 
@@ -71,8 +80,19 @@ void InterpolateBlock(uint8_t* p, int pitch, int size, const bool edge[4]) {
 void InterpolateMb(DecoderInstance* d, int mb) {
   const int w = d->mbWidth;
   const uint8_t* map = d->errorMap;
-  const bool edge[4] = {d->mbX > 0 && map[mb - 1] != kGuess, d->mbY > 0 && map[mb - w] != kGuess,
-                        d->mbX + 1 < w && map[mb + 1] != kGuess, mb + w < d->mbCount && map[mb + w] != kGuess};
+  bool edge[4] = {d->mbX > 0 && !Pending(map[mb - 1]), d->mbY > 0 && !Pending(map[mb - w]),
+                  d->mbX + 1 < w && !Pending(map[mb + 1]), mb + w < d->mbCount && !Pending(map[mb + w])};
+  // Edges that agree across the MB (the line above with the one below, or
+  // the column left with the one right) carry the picture through it alone.
+  const uint8_t* p = d->curY;
+  const int stride = d->stride;
+  const int v = edge[1] && edge[3] ? Sad(p - stride, 1, p + 16 * stride, 1) / 16 : -1;
+  const int h = edge[0] && edge[2] ? Sad(p - 1, stride, p + 16, stride) / 16 : -1;
+  constexpr int kAgree = 3;  // mean absolute difference
+  if (v >= 0 && v < kAgree && (h < 0 || 2 * v < h))
+    edge[0] = edge[2] = false;
+  else if (h >= 0 && h < kAgree && (v < 0 || 2 * h < v))
+    edge[1] = edge[3] = false;
   InterpolateBlock(d->curY, d->stride, 16, edge);
   InterpolateBlock(d->curU, d->stride / 2, 8, edge);
   InterpolateBlock(d->curV, d->stride / 2, 8, edge);
@@ -101,14 +121,37 @@ bool SpatialFillLikely(const DecoderInstance* d) {
   return score > 0;
 }
 
+// The current MB's picture to (or back from) 384 bytes: luma, then U and V.
+void KeepMb(DecoderInstance* d, uint8_t* buf, bool restore) {
+  const int stride = d->stride, cs = stride / 2;
+  uint8_t* planes[3] = {d->curY, d->curU, d->curV};
+  for (int p = 0, at = 0; p < 3; ++p) {
+    const int size = p ? 8 : 16, pitch = p ? cs : stride;
+    for (int y = 0; y < size; ++y, at += size) {
+      uint8_t* row = planes[p] + y * pitch;
+      if (restore)
+        std::memcpy(row, buf + at, size);
+      else
+        std::memcpy(buf + at, row, size);
+    }
+  }
+}
+
+void CopyReferenceMb(DecoderInstance* d) {
+  const int stride = d->stride, cs = stride / 2;
+  CopyBlock16x16(d->curY, d->refY, stride, stride);
+  CopyBlock8x8(d->curU, d->refU, cs, cs);
+  CopyBlock8x8(d->curV, d->refV, cs, cs);
+}
+
 // Truncating (num * v) / den, as direct mode scales a co-located vector.
 inline int16_t Scale(int num, int v, int den) {
   return den ? static_cast<int16_t>(int64_t(num) * v / den) : 0;
 }
 
 // An MB of a P- or S-VOP: of the vectors of its neighbours (and none), the
-// one whose prediction joins its neighbours best.
-void GuessInterMb(DecoderInstance* d, int mb) {
+// one whose prediction joins its neighbours best; returns that mismatch.
+int GuessInterMb(DecoderInstance* d, int mb) {
   const int w = d->mbWidth;
   const uint8_t* map = d->errorMap;
   DecMv cand[6];
@@ -119,7 +162,7 @@ void GuessInterMb(DecoderInstance* d, int mb) {
                      mb + w < d->mbCount ? mb + w : -1};
   const int block[4] = {1, 2, 0, 0};  // the neighbour's vector next to this MB
   for (int k = 0; k < 4; ++k) {
-    if (nb[k] < 0 || map[nb[k]] == kGuess || map[nb[k]] == 255) continue;
+    if (nb[k] < 0 || Pending(map[nb[k]]) || map[nb[k]] == 255) continue;
     const DecMv v = d->blockMvMap[4 * nb[k] + block[k]];
     bool seen = false;
     for (int i = 0; i < n; ++i) seen |= cand[i].x == v.x && cand[i].y == v.y;
@@ -142,6 +185,7 @@ void GuessInterMb(DecoderInstance* d, int mb) {
   PredictFrameMb(d, d->fwdRef, &best, 1, false);
   DecMv* mv = d->blockMvMap + 4 * mb;
   mv[0] = mv[1] = mv[2] = mv[3] = best;
+  return bestScore;
 }
 
 // An MB of a B-VOP: direct mode without a vector difference, from the
@@ -167,12 +211,11 @@ void ConcealLostMacroblocks(DecoderInstance* d, int targetMb) {
   const bool bVop = d->vol->vop_coding_type == VOP_B && !d->bShortHeader;
   const uint8_t qp = static_cast<uint8_t>(d->vol->vop_quant);
   while (d->mbNum < targetMb) {
-    // A copy of the reference is refined when the picture is done (kGuess).
-    uint8_t mark = 1;
+    // A copy of the reference is refined when the picture is done (kGuess),
+    // an MB without one is filled from its neighbours then (kFill).
+    uint8_t mark = kFill;
     if (*d->errorMapCursor < 255) {
-      CopyBlock16x16(d->curY, d->refY, stride, stride);
-      CopyBlock8x8(d->curU, d->refU, cs, cs);
-      CopyBlock8x8(d->curV, d->refV, cs, cs);
+      CopyReferenceMb(d);
       mark = kGuess;
     } else if (d->mbY > 0) {
       RepeatAbove(d->curY, stride, 16);
@@ -203,6 +246,10 @@ void ConcealLostMacroblocks(DecoderInstance* d, int targetMb) {
   }
 }
 
+void MarkSuspect(DecoderInstance* d, int from, int to) {
+  if (to > from) std::memset(d->errorMap + from, kSuspect, size_t(to - from));
+}
+
 void RefineConcealment(DecoderInstance* d) {
   if (!d->cur || !d->errorMap || d->mbCount <= 0) return;
   const int type = d->vol->vop_coding_type;
@@ -210,6 +257,11 @@ void RefineConcealment(DecoderInstance* d) {
   const bool bVop = !d->bShortHeader && type == VOP_B;
   const bool spatial = !inter && !bVop && SpatialFillLikely(d);
   for (int mb = 0; mb < d->mbCount; ++mb) {
+    if (d->errorMap[mb] == kFill) {
+      SeekMacroblock(d, mb);
+      InterpolateMb(d, mb);
+      d->errorMap[mb] = 1;
+    }
     if (d->errorMap[mb] != kGuess) continue;
     SeekMacroblock(d, mb);
     if (bVop)
@@ -219,6 +271,37 @@ void RefineConcealment(DecoderInstance* d) {
     else if (spatial)
       InterpolateMb(d, mb);
     d->errorMap[mb] = inter ? kGuessed : 1;
+  }
+  // MBs decoded before the damage showed keep their pictures unless a guess
+  // joins the neighbours several times better (garbage decoded from the
+  // damage seldom joins them at all).
+  constexpr int kBetter = 3;
+  for (int mb = 0; mb < d->mbCount; ++mb) {
+    if (d->errorMap[mb] != kSuspect) continue;
+    SeekMacroblock(d, mb);
+    const int decoded = EdgeMismatch(d, mb);
+    uint8_t saved[384];
+    DecMv mvs[4];
+    KeepMb(d, saved, false);
+    std::memcpy(mvs, d->blockMvCursor, sizeof mvs);
+    int guessed;
+    if (bVop) {
+      GuessBMb(d, mb);
+      guessed = EdgeMismatch(d, mb);
+    } else if (inter) {
+      guessed = GuessInterMb(d, mb);
+    } else {
+      if (spatial)
+        InterpolateMb(d, mb);
+      else
+        CopyReferenceMb(d);
+      guessed = EdgeMismatch(d, mb);
+    }
+    if (kBetter * guessed >= decoded) {
+      KeepMb(d, saved, true);
+      std::memcpy(d->blockMvCursor, mvs, sizeof mvs);
+    }
+    d->errorMap[mb] = 1;
   }
   // Once more, now that every neighbour holds a picture.
   for (int mb = 0; inter && mb < d->mbCount; ++mb) {

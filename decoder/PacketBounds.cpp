@@ -128,7 +128,7 @@ int EndPacket(DecoderInstance* d)
     const FrameRecord* from = d->vol->vop_coding_type == VOP_B ? d->bwdRef : d->fwdRef;
     if (from != d->cur && d->mbNum > keep)
         std::memcpy(d->errorMap + keep, from->errorMap + keep, size_t(d->mbNum - keep));
-    std::memset(d->errorMap + first, 1, size_t(keep - first));
+    MarkSuspect(d, first, keep);
     d->cur->decodedMbs = d->packetDecodedMbs;
     if (keep < d->packetPartsEnd) {
         SeekPacketMacroblock(d, keep);
