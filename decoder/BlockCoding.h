@@ -99,6 +99,63 @@ __attribute__((noinline)) CoefRead EscapeAfterCode(BitReader* r, int len)
     return Kind == CODE_H263 ? H263Escape(r) : Kind == CODE_MPEG4_INTRA ? Mpeg4Escape<1>(r) : Mpeg4Escape<0>(r);
 }
 
+// The escape code and what follows it, decoded from a cache of at least 30
+// valid bits (the loop far from the chunk's end refills first): the same as
+// EscapeAfterCode without the reader in memory. *bits: the bits taken.
+template <int Kind>
+__attribute__((always_inline)) inline CoefRead EscapeInCache(uint64_t cache, int* bits)
+{
+    uint64_t c = cache << kTcoefEscapeLength;
+    if (Kind == CODE_H263) {
+        // Last, run, 8-bit level.
+        const int level = int(int64_t(c << 7) >> 56);
+        *bits = kTcoefEscapeLength + 15;
+        if (level == 0 || level == -128)
+            return CoefRead{-1, 0, 0, 0};
+        return CoefRead{0, int((c >> 57) & 63), level, int(c >> 63)};
+    }
+    if ((c >> 62) != 3) {
+        // Modes 1 (0) and 2 (10): a table code with LMAX added to the level
+        // or RMAX + 1 to the run.
+        const uint32_t* table = Kind == CODE_MPEG4_INTRA ? kIntraTcoef.e : kInterTcoef.e;
+        const EscapeLimits& lim = Kind == CODE_MPEG4_INTRA ? kIntraLimits : kInterLimits;
+        const int mode2 = int(c >> 63);
+        c <<= 1 + mode2;
+        const uint32_t e = table[c >> 52];
+        const int len = int(e & 63);
+        if (e < TCOEF_LEVEL_ONE) {
+            // An escape code taken as the reader would, an invalid one not.
+            *bits = kTcoefEscapeLength + 1 + mode2 + len;
+            return CoefRead{-1, 0, 0, 0};
+        }
+        int run = int((e >> 8) & 255) - 1;
+        int mag = int(e / TCOEF_LEVEL_ONE);
+        const int last = int((e / TCOEF_LAST) & 1);
+        if (mode2)
+            run += lim.rmax[last][mag] + 1;
+        else
+            mag += lim.lmax[last][run];
+        *bits = kTcoefEscapeLength + 1 + mode2 + len + 1;
+        return CoefRead{0, run, int((c << len) >> 63) ? -mag : mag, last};
+    }
+    // Mode 3: last, run, marker, 12-bit level, marker.
+    c <<= 2;
+    *bits = kTcoefEscapeLength + 2 + 21;
+    return CoefRead{0, int((c >> 57) & 63), int(int64_t(c << 8) >> 52), int(c >> 63)};
+}
+
+// cache << (e & 63): the x86 shift takes the low six bits of its count by
+// itself, so the coefficient loop needs no masking step for it.
+__attribute__((always_inline)) inline uint64_t ShiftByEntry(uint64_t cache, uint32_t e)
+{
+#if defined(__x86_64__)
+    __asm__("shlq %%cl, %0" : "+r"(cache) : "c"(e) : "cc");
+    return cache;
+#else
+    return cache << (e & 63);
+#endif
+}
+
 // Bytes a block's codes can take: 64 coefficients of at most 30 bits (escape
 // mode 3), and the eight bytes a refill loads ahead.
 constexpr long kBlockCodeBytes = 64 * 30 / 8 + 8 + 8;
@@ -118,9 +175,11 @@ __attribute__((always_inline)) inline int TableCoefficientLoop(BitReader* r, con
     const uint8_t* ptr = r->ptr;
     const uint8_t* const end = r->end;
     uint32_t pat = *pattern;
-    long at = pos - 1; // scan position of the last coefficient stored
+    // Scan position of the last coefficient stored (unsigned: before the first
+    // one it is -1 wrapped, and adding run + 1 wraps back).
+    uint32_t at = uint32_t(pos - 1);
     // Stores the coefficient `run1` positions on; false past position 63.
-    auto store = [&](int run1, int mag, uint32_t sign) {
+    auto store = [&](uint32_t run1, int mag, uint32_t sign) {
         at += run1;
         if (at >= 64)
             return false;
@@ -135,16 +194,19 @@ __attribute__((always_inline)) inline int TableCoefficientLoop(BitReader* r, con
         pat |= uint32_t(idx);
         return true;
     };
+    // Eight bytes at once: at least 56 bits valid after.
+    auto load8 = [&]() {
+        uint64_t v;
+        __builtin_memcpy(&v, ptr, 8);
+        cache |= __builtin_bswap64(v) >> valid;
+        ptr += (63 - valid) >> 3;
+        valid |= 56; // valid + 8 x the bytes loaded
+    };
     int rc;
     for (;;) {
         if (Far || end - ptr >= 8) {
-            if (Far || valid <= 24) {
-                uint64_t v;
-                __builtin_memcpy(&v, ptr, 8);
-                cache |= __builtin_bswap64(v) >> valid;
-                ptr += (63 - valid) >> 3;
-                valid |= 56; // valid + 8 x the bytes loaded
-            }
+            if (Far || valid <= 24)
+                load8();
         } else if (valid <= 24) {
             BitReader t{cache, valid, ptr, r->start, end};
             BitstreamRefillTail(&t);
@@ -163,14 +225,14 @@ __attribute__((always_inline)) inline int TableCoefficientLoop(BitReader* r, con
                 rc = 2;
                 break;
             }
-            const uint64_t t = cache << (e & 63);
+            const uint64_t t = ShiftByEntry(cache, e);
             const uint32_t sign = uint32_t(int64_t(t) >> 63);
             cache = t << 1;
             taken += e + 1;
             const int mag = int(e / TCOEF_LEVEL_ONE);
             if (mag == 0)
                 __builtin_unreachable();
-            if (!store(int((e >> 8) & 255), mag, sign)) {
+            if (!store((e >> 8) & 255, mag, sign)) {
                 rc = -1;
                 break;
             }
@@ -181,12 +243,21 @@ __attribute__((always_inline)) inline int TableCoefficientLoop(BitReader* r, con
         }
         valid -= int(taken & 63);
         if (rc == 2) {
-            BitReader t{cache, valid, ptr, r->start, end};
-            const CoefRead c = EscapeAfterCode<Kind>(&t, int(table[cache >> 52] & 63));
-            cache = t.cache;
-            valid = t.bitsValid;
-            ptr = t.ptr;
-            if (c.rc != 0 || !store(c.run + 1, c.level < 0 ? -c.level : c.level, c.level < 0 ? ~0u : 0u)) {
+            CoefRead c;
+            if (Far) {
+                load8();
+                int bits = 0;
+                c = table[cache >> 52] ? EscapeInCache<Kind>(cache, &bits) : CoefRead{-1, 0, 0, 0};
+                cache <<= bits;
+                valid -= bits;
+            } else {
+                BitReader t{cache, valid, ptr, r->start, end};
+                c = EscapeAfterCode<Kind>(&t, int(table[cache >> 52] & 63));
+                cache = t.cache;
+                valid = t.bitsValid;
+                ptr = t.ptr;
+            }
+            if (c.rc != 0 || !store(uint32_t(c.run + 1), c.level < 0 ? -c.level : c.level, c.level < 0 ? ~0u : 0u)) {
                 rc = -1;
                 break;
             }

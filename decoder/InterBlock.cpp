@@ -23,10 +23,10 @@ int DecodeInterBlocks(DecoderInstance* d, int qp, int cbp)
         int rc;
         if (Quant == QUANT_MPEG)
             rc = DecodeCoefficients<Kind>(r, scan, 0, out, nullptr, &pattern,
-                                          [&](int l, int idx) { return DequantMpegInter(l, qp, matrix[idx]); });
+                                          [=](int l, int idx) { return DequantMpegInter(l, qp, matrix[idx]); });
         else
             rc = DecodeCoefficients<Kind>(r, scan, 0, out, nullptr, &pattern,
-                                          [&](int l, int) { return DequantH263(l, qp); });
+                                          [=](int l, int) { return DequantH263(l, qp); });
         if (rc != 0)
             return -1;
         if (Quant == QUANT_MPEG)

@@ -141,10 +141,10 @@ int DecodeIntraBlocks(DecoderInstance* d, int qp, int cbp)
             int rc;
             if (Quant == QUANT_MPEG)
                 rc = DecodeCoefficients<Kind>(r, scan, start, out, levels, &pattern,
-                                              [&](int l, int idx) { return DequantMpegIntra(l, qp, matrix[idx]); });
+                                              [=](int l, int idx) { return DequantMpegIntra(l, qp, matrix[idx]); });
             else
                 rc = DecodeCoefficients<Kind>(r, scan, start, out, levels, &pattern,
-                                              [&](int l, int) { return DequantH263(l, qp); });
+                                              [=](int l, int) { return DequantH263(l, qp); });
             if (rc != 0)
                 return -1;
         }
@@ -230,7 +230,7 @@ int DecodeIntraBlockShortHdr(DecoderInstance* d, int qp, int cbp)
         uint32_t pattern = 0;
         if (cbp & (32 >> b)) {
             if (DecodeCoefficients<CODE_H263>(r, kZigzag, 1, out, nullptr, &pattern,
-                                              [&](int l, int) { return DequantH263(l, qp); }) != 0)
+                                              [=](int l, int) { return DequantH263(l, qp); }) != 0)
                 return -1;
         }
         d->blockPattern[b] = pattern;
