@@ -152,6 +152,118 @@ QPEL_INLINE __m128i HorizontalBytes(const uint8_t* s, int rnd) {
   return h;
 }
 
+// Eight lines at once: transposed, the horizontal taps of a line become
+// whole registers (one per column, lane y = line y), as the vertical taps
+// are, and the mirroring is a choice of register.
+
+// Columns 0..W of eight lines from s as 16-bit lanes.
+template <int W>
+QPEL_INLINE void LoadColumns(__m128i* c, const uint8_t* s, int pitch) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i r[8];
+#pragma GCC unroll 8
+  for (int y = 0; y < 8; ++y) {
+    const uint8_t* p = s + static_cast<long>(y) * pitch;
+    // Eight wide: columns 0..7, then 1..8 so that byte 15 is column 8.
+    r[y] = W == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))
+                   : _mm_unpacklo_epi64(LoadN<8>(p), LoadN<8>(p + 1));
+  }
+  __m128i a[8], b[8], q[8];
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) {
+    a[2 * k] = _mm_unpacklo_epi8(r[2 * k], r[2 * k + 1]);
+    a[2 * k + 1] = _mm_unpackhi_epi8(r[2 * k], r[2 * k + 1]);
+  }
+#pragma GCC unroll 2
+  for (int k = 0; k < 2; ++k) {
+    b[4 * k] = _mm_unpacklo_epi16(a[4 * k], a[4 * k + 2]);
+    b[4 * k + 1] = _mm_unpackhi_epi16(a[4 * k], a[4 * k + 2]);
+    b[4 * k + 2] = _mm_unpacklo_epi16(a[4 * k + 1], a[4 * k + 3]);
+    b[4 * k + 3] = _mm_unpackhi_epi16(a[4 * k + 1], a[4 * k + 3]);
+  }
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) {
+    q[2 * k] = _mm_unpacklo_epi32(b[k], b[k + 4]);
+    q[2 * k + 1] = _mm_unpackhi_epi32(b[k], b[k + 4]);
+  }
+  // q[k] holds columns 2k and 2k + 1.
+#pragma GCC unroll 8
+  for (int k = 0; k < W / 2; ++k) {
+    c[2 * k] = _mm_unpacklo_epi8(q[k], zero);
+    c[2 * k + 1] = _mm_unpackhi_epi8(q[k], zero);
+  }
+  if (W == 8) {
+    c[8] = _mm_unpackhi_epi8(q[7], zero);
+  } else {
+    const uint8_t* p = s + W;
+    const long p2 = 2L * pitch, p4 = 4L * pitch;
+    c[W] = _mm_setr_epi16(p[0], p[pitch], p[p2], p[p2 + pitch], p[p4], p[p4 + pitch], p[p4 + p2], p[p4 + p2 + pitch]);
+  }
+}
+
+// Tap sums of the W output columns from the W + 1 source columns.
+template <int W>
+QPEL_INLINE void FilterColumnTaps(__m128i* o, const __m128i* c, int rnd) {
+  const __m128i bias = _mm_set1_epi16(static_cast<int16_t>(16 - rnd));
+#pragma GCC unroll 16
+  for (int i = 0; i < W; ++i)
+    o[i] = TapSum(c[Mirror(i - 3, W)], c[Mirror(i - 2, W)], c[Mirror(i - 1, W)], c[i], c[i + 1],
+                  c[Mirror(i + 2, W)], c[Mirror(i + 3, W)], c[Mirror(i + 4, W)], bias);
+}
+
+// Eight columns of 16-bit lanes to eight lines.
+QPEL_INLINE void ColumnsToLines(__m128i* line, int step, const __m128i* o) {
+  __m128i a[8], b[8];
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) {
+    a[2 * k] = _mm_unpacklo_epi16(o[2 * k], o[2 * k + 1]);
+    a[2 * k + 1] = _mm_unpackhi_epi16(o[2 * k], o[2 * k + 1]);
+  }
+#pragma GCC unroll 2
+  for (int k = 0; k < 2; ++k) {
+    b[4 * k] = _mm_unpacklo_epi32(a[4 * k], a[4 * k + 2]);
+    b[4 * k + 1] = _mm_unpackhi_epi32(a[4 * k], a[4 * k + 2]);
+    b[4 * k + 2] = _mm_unpacklo_epi32(a[4 * k + 1], a[4 * k + 3]);
+    b[4 * k + 3] = _mm_unpackhi_epi32(a[4 * k + 1], a[4 * k + 3]);
+  }
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) {
+    line[2 * k * step] = _mm_unpacklo_epi64(b[k], b[k + 4]);
+    line[(2 * k + 1) * step] = _mm_unpackhi_epi64(b[k], b[k + 4]);
+  }
+}
+
+// Eight columns of tap sums to bytes (the pack clips), transposed: pair[k]
+// holds lines 2k and 2k + 1.
+QPEL_INLINE void ColumnsToBytePairs(__m128i* pair, const __m128i* o) {
+  __m128i p[4], a[4], b[4];
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) p[k] = _mm_packus_epi16(o[k], o[k + 4]);
+  a[0] = _mm_unpacklo_epi8(p[0], p[1]);  // columns 0 1
+  a[1] = _mm_unpackhi_epi8(p[0], p[1]);  // 4 5
+  a[2] = _mm_unpacklo_epi8(p[2], p[3]);  // 2 3
+  a[3] = _mm_unpackhi_epi8(p[2], p[3]);  // 6 7
+  b[0] = _mm_unpacklo_epi16(a[0], a[2]);  // columns 0..3 of lines 0..3
+  b[1] = _mm_unpackhi_epi16(a[0], a[2]);  // 0..3 of 4..7
+  b[2] = _mm_unpacklo_epi16(a[1], a[3]);  // 4..7 of 0..3
+  b[3] = _mm_unpackhi_epi16(a[1], a[3]);  // 4..7 of 4..7
+  pair[0] = _mm_unpacklo_epi32(b[0], b[2]);
+  pair[1] = _mm_unpackhi_epi32(b[0], b[2]);
+  pair[2] = _mm_unpacklo_epi32(b[1], b[3]);
+  pair[3] = _mm_unpackhi_epi32(b[1], b[3]);
+}
+
+// Two lines of eight bytes in one register.
+QPEL_INLINE __m128i LoadPair8(const uint8_t* p, int pitch) {
+  return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(LoadN<8>(p)), reinterpret_cast<const double*>(p + pitch)));
+}
+
+QPEL_INLINE void PutPair8(uint8_t* dst, int pitch, __m128i v, bool average) {
+  if (average) v = _mm_avg_epu8(v, LoadPair8(dst, pitch));
+  StoreN<8>(dst, v);
+  _mm_storeh_pd(reinterpret_cast<double*>(dst + pitch), _mm_castsi128_pd(v));
+}
+
 // Both passes of a W x H block. Lines hold the horizontal pass with three
 // mirrored lines above and below, so the vertical taps of output row i are
 // the eight lines from i on.
@@ -202,12 +314,55 @@ class QpelBlockSse2 {
   template <int Phase>
   static QPEL_INLINE void HorizontalOnly(uint8_t* dst, const uint8_t* src, int dstPitch, int srcPitch, bool average,
                                          int rnd) {
-    for (int y = 0; y < H; ++y, dst += dstPitch, src += srcPitch) Put(dst, HorizontalBytes<W, Phase>(src, rnd), average);
+    for (int g = 0; g < H; g += 8, dst += 8 * dstPitch, src += 8 * srcPitch) {
+      __m128i c[W + 1], o[W], pairs[R][4];
+      LoadColumns<W>(c, src, srcPitch);
+      FilterColumnTaps<W>(o, c, rnd);
+#pragma GCC unroll 2
+      for (int r = 0; r < R; ++r) ColumnsToBytePairs(pairs[r], o + 8 * r);
+#pragma GCC unroll 4
+      for (int k = 0; k < 4; ++k) {
+        uint8_t* d = dst + 2 * k * dstPitch;
+        const uint8_t* s = src + 2 * k * srcPitch + (Phase == 3);  // the nearer full samples
+        if (W == 8) {
+          __m128i v = pairs[0][k];
+          if (Phase != 2) v = Mean8(v, LoadPair8(s, srcPitch), rnd);
+          PutPair8(d, dstPitch, v, average);
+        } else {
+          __m128i v0 = _mm_unpacklo_epi64(pairs[0][k], pairs[R - 1][k]);
+          __m128i v1 = _mm_unpackhi_epi64(pairs[0][k], pairs[R - 1][k]);
+          if (Phase != 2) {
+            v0 = Mean8(v0, LoadN<W>(s), rnd);
+            v1 = Mean8(v1, LoadN<W>(s + srcPitch), rnd);
+          }
+          Put(d, v0, average);
+          Put(d + dstPitch, v1, average);
+        }
+      }
+    }
   }
 
-  // The H + 1 lines the vertical pass reads.
+  // The H + 1 lines the vertical pass reads: eight at a time, then the last.
   template <int Phase>
   static QPEL_INLINE void Horizontal(__m128i* lines, const uint8_t* src, int srcPitch, int rnd) {
+    if (Phase != 0) {
+      const __m128i zero = _mm_setzero_si128(), max = _mm_set1_epi16(255);
+      for (int g = 0; g < H; g += 8) {
+        __m128i c[W + 1], o[W];
+        LoadColumns<W>(c, src + static_cast<long>(g) * srcPitch, srcPitch);
+        FilterColumnTaps<W>(o, c, rnd);
+#pragma GCC unroll 16
+        for (int i = 0; i < W; ++i) {
+          o[i] = _mm_min_epi16(_mm_max_epi16(o[i], zero), max);
+          if (Phase == 1) o[i] = Mean16(o[i], c[i], rnd);
+          if (Phase == 3) o[i] = Mean16(o[i], c[i + 1], rnd);
+        }
+#pragma GCC unroll 2
+        for (int r = 0; r < R; ++r) ColumnsToLines(lines + (g + 3) * R + r, R, o + 8 * r);
+      }
+      HorizontalLine<W, Phase>(lines + (H + 3) * R, src + static_cast<long>(H) * srcPitch, rnd);
+      return;
+    }
     for (int y = 0; y <= H; ++y, src += srcPitch) HorizontalLine<W, Phase>(lines + (y + 3) * R, src, rnd);
   }
 
