@@ -261,8 +261,8 @@ void CVideoPane::paintEvent(QPaintEvent* event)
 }
 
 // Converts and scales the part of the picture that shows in one pass. When the pane paints
-// straight into the window's own 32-bit pixels, the pass writes there; otherwise it writes
-// an image of the shown part that is then drawn unscaled.
+// straight into the window's own 32-bit pixels, the pass writes there, at the window's own
+// pixel density; otherwise it writes an image of the shown part that is then drawn unscaled.
 void CVideoPane::PaintPlanes(QPainter& painter, const VideoFrame& frame, const QRect& destination)
 {
     const QRect shown = destination & ShownRect();
@@ -285,14 +285,16 @@ void CVideoPane::PaintPlanes(QPainter& painter, const VideoFrame& frame, const Q
     QPaintEngine* engine = painter.paintEngine();
     QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
     const QTransform toDevice = painter.deviceTransform();
+    // A window of more pixels than points (a high-density screen) only scales: the pass then
+    // makes the device's pixels, never a picture of points that the painter would enlarge.
     if (engine && engine->type() == QPaintEngine::Raster && device && device->devType() == QInternal::Image &&
-        toDevice.type() <= QTransform::TxTranslate) {
+        toDevice.type() <= QTransform::TxScale && toDevice.m11() > 0 && toDevice.m22() > 0) {
         auto* window = static_cast<QImage*>(device);
         const QImage::Format f = window->format();
-        const QRect inDevice = toDevice.mapRect(target);
+        const QRect inDevice = toDevice.mapRect(QRectF(target)).toRect();
         const QRegion clip = engine->systemClip();
         if ((f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied) &&
-            window->devicePixelRatio() == 1.0 && window->rect().contains(inDevice) &&
+            !inDevice.isEmpty() && window->rect().contains(inDevice) &&
             (clip.isEmpty() || QRegion(inDevice).subtracted(clip).isEmpty())) {
             auto* bits = const_cast<uchar*>(window->constBits());  // no detach: the painter is on it
             const qsizetype row = window->bytesPerLine();

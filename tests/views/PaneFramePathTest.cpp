@@ -1,7 +1,8 @@
 // Decoded pictures through the real panes: a two-camera recording played on the path
 // without a GL context costs one conversion a shown picture and no copy, what the screen
 // shows is the picture the pane holds, the decoder's planes come out in the right colours
-// and in the right place at every zoom, and where a GL context exists the card draws them.
+// and in the right place at every zoom, a high-density window gets them made at its own
+// pixels, and where a GL context exists the card draws them.
 #include "PanePlacement.h"
 #include "TestScratch.h"
 #include "media/DShowPlayer.h"
@@ -264,6 +265,34 @@ TEST_F(PanePath, AZoomedPictureSitsWhereTheZoomPutsIt)
         EXPECT_LT(MeanDifference(shot, reference), 4.0)
             << "level " << s.level << " at " << s.anchor.x() << "," << s.anchor.y();
     }
+}
+
+TEST_F(PanePath, AHighDensityWindowGetsThePictureInItsOwnPixels)
+{
+    // A window of two pixels a point: one pass straight into its pixels, none copied, and the
+    // picture as sharp as it is when scaled to those pixels (not enlarged from points).
+    const auto frame = PlanesFrame(320, 240, [](int x, int y) {
+        const bool on = ((x / 8) + (y / 8)) % 2 != 0;
+        return Yuv{std::uint8_t(on ? 235 : 16), 128, 128};
+    });
+    const QImage full = QImage(frame->pixels.data(), 320, 240, frame->stride, QImage::Format_RGB32).copy();
+    front()->PresentFrame(frame);
+    QTest::qWait(20);
+    QImage window(1280, 720, QImage::Format_RGB32);
+    window.setDevicePixelRatio(2);
+    VideoFrameWork& work = FrameWork();
+    const std::int64_t conversions = work.conversions, copies = work.copies;
+    front()->render(&window);
+    EXPECT_EQ(work.conversions - conversions, 1);
+    EXPECT_EQ(work.copies - copies, 0);
+    QImage reference(window.size(), QImage::Format_RGB32);
+    {
+        QPainter p(&reference);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(reference.rect(), full);
+    }
+    window.setDevicePixelRatio(1);
+    EXPECT_LT(MeanDifference(window, reference), 4.0);
 }
 
 TEST_F(PanePath, TheCardDrawsTheRecordingWhereAGlContextExists)
