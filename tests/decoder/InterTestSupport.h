@@ -171,9 +171,19 @@ class OurDecoder {
     return used;
   }
 
+  // Feeds every chunk, again from where a call stopped until all of it is
+  // consumed or a call consumes nothing and outputs nothing, then flushes.
   std::vector<Picture> DecodeAll(const std::vector<std::vector<uint8_t>>& chunks) {
     std::vector<Picture> out;
-    for (const auto& c : chunks) Decode(c.data(), c.size(), &out);
+    for (const auto& c : chunks) {
+      size_t off = 0;
+      for (int guard = 0; off < c.size() && guard < 64; ++guard) {
+        const size_t before = out.size();
+        const uint32_t used = Decode(c.data() + off, c.size() - off, &out);
+        if (used == 0 && out.size() == before) break;
+        off += used;
+      }
+    }
     Decode(nullptr, 0, &out);  // the held-back anchor
     return out;
   }
