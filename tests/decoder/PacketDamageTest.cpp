@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -158,6 +159,57 @@ TEST(PacketDamageTest, DamagedPacketIsLostAndTheNextOneDecoded) {
         }
         EXPECT_EQ(p.percent, (kMbs - lost) * 100 / kMbs) << what;
       }
+    }
+  }
+}
+
+// The tail of a data-partitioned packet damaged, its motion or DC partition
+// intact: the packet is lost, the next one decodes, and its MBs are rebuilt
+// from their own partitions. The last MB of an I-VOP packet is its DCs alone
+// (flat 8x8 blocks at the undamaged blocks' means); that of a P-VOP packet is
+// predicted with its own vectors, close to the undamaged picture.
+TEST(PacketDamageTest, TextureDamageIsConcealedFromThePacketsOwnPartitions) {
+  const Split clean = Encoded(kPartitioned);
+  ASSERT_EQ(clean.chunks.size(), size_t(kFrames));
+  const auto ourClean = OurDecoder(clean.config, 0, 640, 480, 0, 1).DecodeAll(clean.chunks);
+  for (const int victim : {0, 3, 11}) {
+    const auto packets = FindPackets(clean.chunks[victim], kMbs);
+    ASSERT_GE(packets.size(), 5u);
+    const size_t k = 2;
+    auto chunks = clean.chunks;
+    const size_t to = packets[k + 1].offset;
+    const uint8_t noise[3] = {0xA5, 0x5A, 0xC3};
+    std::copy(noise, noise + 3, chunks[victim].begin() + static_cast<long>(to - 5));
+    OurDecoder dec(clean.config, 0, 640, 480, 0, 1);
+    std::vector<Picture> got;
+    for (int i = 0; i <= victim; ++i) dec.Decode(chunks[i].data(), chunks[i].size(), &got);
+    ASSERT_EQ(got.size(), size_t(victim + 1));
+    const Picture& p = got[victim];
+    const Picture& ref = ourClean[victim];
+    const std::string what = "picture " + std::to_string(victim);
+    for (int mb = packets[k].firstMb; mb < packets[k + 1].firstMb; ++mb) EXPECT_EQ(p.errorMap[mb], 1) << what << " MB " << mb;
+    for (int mb = packets[k + 1].firstMb; mb < packets[k + 2].firstMb; ++mb) EXPECT_EQ(p.errorMap[mb], 0) << what << " MB " << mb;
+    const int last = packets[k + 1].firstMb - 1;
+    const int x0 = 16 * (last % 22), y0 = 16 * (last / 22);
+    double sse = 0;
+    for (int b = 0; b < 4; ++b) {
+      const int bx = x0 + 8 * (b & 1), by = y0 + 4 * (b & 2);
+      int lo = 255, hi = 0, sum = 0;
+      for (int y = by; y < by + 8; ++y)
+        for (int x = bx; x < bx + 8; ++x) {
+          const int v = p.y[y * kWidth + x], want = ref.y[y * kWidth + x];
+          lo = std::min(lo, v), hi = std::max(hi, v), sum += want;
+          sse += double(v - want) * (v - want);
+        }
+      if (victim == 0) {
+        EXPECT_EQ(lo, hi) << what << " block " << b;
+        EXPECT_NEAR(lo, sum / 64.0, 3) << what << " block " << b;
+      }
+    }
+    const double psnr = sse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * 256 / sse);
+    std::printf("%s: last MB of the damaged packet %.2f dB\n", what.c_str(), psnr);
+    if (victim != 0) {
+      EXPECT_GT(psnr, 40) << what;
     }
   }
 }
