@@ -305,7 +305,10 @@ int ParseVolHeader(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb)
     } else {
         vol->complexityFlags = 0;
     }
-    BitstreamSkipBits(r, 1); // resync_marker_disable
+    // resync_marker_disable is not trusted: the VOL the repair writes sets it
+    // for streams whose VOPs carry resync markers, and markers are found
+    // regardless of it.
+    BitstreamSkipBits(r, 1);
     vol->data_partitioned = BitstreamGetBit(r);
     vol->reversible_vlc = 0;
     if (vol->data_partitioned) {
