@@ -136,6 +136,14 @@ void CBitSlider::paintEvent(QPaintEvent*)
     PaintChannel(p, true);
 }
 
+bool CBitSlider::event(QEvent* e)
+{
+    const bool handled = QSlider::event(e);
+    // The style's polish of a slider clears the attribute; the channel still covers every pixel.
+    if (e->type() == QEvent::Polish || e->type() == QEvent::StyleChange) setAttribute(Qt::WA_OpaquePaintEvent);
+    return handled;
+}
+
 void CBitSlider::sliderChange(SliderChange change)
 {
     QSlider::sliderChange(change);

@@ -5,6 +5,9 @@
 #include "controls/BitmapStrip.h"
 #include "GuiTest.h"
 
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
@@ -169,6 +172,49 @@ TEST_F(BitSlider, SkinSlidersTakeTheirBitmapSizes)
     const QRect t = volume->GetThumbRect();
     EXPECT_EQ(Rgb(shot, t.left() - 4, 10), Rgb(CBitmapStrip(0, 253, 0).GetBitmap(), t.left() - 4, 10));
     EXPECT_EQ(Rgb(shot, t.right() + 4, 10), Rgb(CBitmapStrip(0, 252, 0).GetBitmap(), t.right() + 4, 10));
+}
+
+// A window that notes what it was asked to paint, in a colour no strip has.
+class PaintLog : public QWidget {
+public:
+    QRegion painted;
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        painted += e->region();
+        QPainter(this).fillRect(e->rect(), Qt::green);
+    }
+};
+
+// The channel covers every pixel: a move of the thumb repaints the slider alone, never the
+// window beneath it, and the screen then shows the slider exactly as it draws itself.
+TEST_F(BitSlider, ThumbMoveRepaintsTheSliderNotTheWindowBeneath)
+{
+    PaintLog window;
+    window.resize(600, 60);
+    auto* seek = new CBitSlider(Qt::Horizontal, &window);
+    seek->setRange(0, 1000);
+    seek->CreateThumbWnd(233, 5, 20);
+    seek->SetBitmaps(236, 236);
+    seek->move(30, 20);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto onScreen = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    onScreen();
+    EXPECT_TRUE(seek->testAttribute(Qt::WA_OpaquePaintEvent));
+    for (int value : {0, 1, 2, 400, 401, 999, 1000, 3}) {
+        window.painted = QRegion();
+        seek->setValue(value);
+        const QImage shown = onScreen();
+        EXPECT_FALSE(window.painted.intersects(seek->geometry())) << value;
+        EXPECT_EQ(shown.copy(seek->geometry()), Render(seek)) << value;
+        const int thumbX = 30 + seek->GetThumbWnd()->x();
+        EXPECT_EQ(Rgb(shown, thumbX + 2, 22), Rgb(CBitmapStrip(20, 233, 5).GetBitmap(), 2, 2)) << value;
+    }
 }
 
 } // namespace
