@@ -14,12 +14,16 @@
 #include <QLabel>
 #include <QPainter>
 
+#include <algorithm>
+#include <cstring>
+
 void CSamplePlayerDlg::InitDashboard()
 {
     // The painters may draw at any moment (timer, position update, the graph-mode button),
     // not only inside a paint event: they draw on this layer, which keeps what they drew.
     m_dashLayer = QImage(1020, 720, QImage::Format_ARGB32_Premultiplied);
     m_dashLayer.fill(Qt::transparent);
+    m_dashShown = m_dashLayer.copy();
     // The panel's surface lies over its button; clicks go through to the button. It always
     // shows a whole picture (the button's first one until the panel is drawn), so it repaints
     // without the window beneath.
@@ -40,10 +44,49 @@ void CSamplePlayerDlg::InitDashboard()
     createGSensorDlg = [this] { return new CGSensorDlg(&m_textData, this); };
 }
 
-void CSamplePlayerDlg::RunDashboardPainters() { PaintDashboard(true); }
+void CSamplePlayerDlg::RunDashboardPainters() { PaintDashboard(); }
 
 namespace {
 const QRect kDashboardRects[] = {kGraphStripRect, kGraphLabelRect, kInfoTextRect, kSpeedometerRect};
+
+// The smallest rectangle inside `within` that holds every pixel in which the two images differ.
+// Each row is compared once, in the parts left of, inside and right of the rectangle found so
+// far; only a difference outside it is looked for pixel by pixel.
+QRect ChangedRect(const QImage& now, const QImage& before, const QRect& within)
+{
+    const int n = within.width();
+    int left = n, right = -1;  // columns, counted from within.left()
+    int top = -1, bottom = -1;
+    const auto same = [](const QRgb* a, const QRgb* b, int from, int to) {
+        return from >= to || std::memcmp(a + from, b + from, sizeof(QRgb) * (to - from)) == 0;
+    };
+    const auto row = [&](const QImage& img, int y) {
+        return reinterpret_cast<const QRgb*>(img.constBits() + y * img.bytesPerLine()) + within.left();
+    };
+    for (int y = within.top(); y <= within.bottom(); ++y) {
+        const QRgb* a = row(now, y);
+        const QRgb* b = row(before, y);
+        bool differs = false;
+        if (!same(a, b, 0, left)) {
+            int x = 0;
+            while (a[x] == b[x]) ++x;
+            left = x;
+            differs = true;
+        }
+        if (const int from = std::max(right + 1, left); !same(a, b, from, n)) {
+            int x = n - 1;
+            while (a[x] == b[x]) --x;
+            right = x;
+            differs = true;
+        }
+        if (!differs && !same(a, b, left, right + 1)) differs = true;
+        if (!differs) continue;
+        if (top < 0) top = y;
+        bottom = y;
+    }
+    if (top < 0) return QRect();
+    return QRect(QPoint(within.left() + left, top), QPoint(within.left() + right, bottom));
+}
 }  // namespace
 
 bool CSamplePlayerDlg::IsDashboardRegion(const QRegion& region) const
@@ -61,16 +104,37 @@ bool CSamplePlayerDlg::IsDashboardRegion(const QRegion& region) const
     return rest.isEmpty();
 }
 
-// The three painters in their order; show: the painted rectangles are repainted on screen.
-void CSamplePlayerDlg::PaintDashboard(bool show)
+// The three painters in their order, and the repaint of what they changed. From the paint event
+// that is what lies outside the region being painted (the rest is painted twice).
+void CSamplePlayerDlg::PaintDashboard()
 {
     QPainter p(&m_dashLayer);
     DrawGraphStrip(&p, m_textData);
     DrawInfoText(&p);
     DrawSpeedometer(&p);
     p.end();
-    if (!show || g_nLayoutMode != 0) return;
-    for (const QRect& r : kDashboardRects) update(r);
+    ShowDashboardChanges();
+}
+
+// The painters draw everything five times a second, mostly what is shown already: only the
+// pixels that differ from what was shown are repainted.
+void CSamplePlayerDlg::ShowDashboardChanges()
+{
+    if (g_nLayoutMode != 0) return;
+    static const QRegion dashboard = [] {
+        QRegion r;
+        for (const QRect& d : kDashboardRects) r += d;
+        return r;
+    }();
+    for (const QRect& band : dashboard) {
+        const QRect changed = ChangedRect(m_dashLayer, m_dashShown, band);
+        if (changed.isEmpty()) continue;
+        for (int y = changed.top(); y <= changed.bottom(); ++y)
+            std::memcpy(reinterpret_cast<QRgb*>(m_dashShown.scanLine(y)) + changed.left(),
+                        reinterpret_cast<const QRgb*>(m_dashLayer.constScanLine(y)) + changed.left(),
+                        sizeof(QRgb) * changed.width());
+        update(changed);
+    }
 }
 
 void CSamplePlayerDlg::UpdateGSensorCursor(std::int64_t positionMs)
@@ -119,10 +183,7 @@ void CSamplePlayerDlg::OnBnClickedGraphMode()
         QPainter p(&m_dashLayer);
         DrawGraphStrip(&p, m_textData);
         p.end();
-        if (g_nLayoutMode == 0) {
-            update(kGraphStripRect);
-            update(kGraphLabelRect);
-        }
+        ShowDashboardChanges();
     }
     FocusListWindow();
 }

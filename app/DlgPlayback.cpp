@@ -260,7 +260,6 @@ void CSamplePlayerDlg::UpdatePlayPosition()
     auto* slider = Item<CBitSlider>(IDC_SLIDER_POSITION);
     auto showAt = [&](std::int64_t p, std::int64_t d) {
         slider->setValue(static_cast<int>(p));
-        slider->update();
         UpdateTimeLabels(p, d);
     };
 

@@ -343,7 +343,7 @@ void CSamplePlayerDlg::paintEvent(QPaintEvent* event)
     // shows the layer the painters drew on; any other paint is the window's whole paint.
     const bool dashboardOnly = IsDashboardRegion(event->region());
     // While playing, the painters bring the dashboard layer up to date before it is shown.
-    if (!dashboardOnly && !isMinimized() && m_player.GetState() == kStateRunning) PaintDashboard(false);
+    if (!dashboardOnly && !isMinimized() && m_player.GetState() == kStateRunning) PaintDashboard();
     // The background is the skin, black where the client is larger than it; the dashboard
     // layer over it.
     QPainter p(this);

@@ -251,7 +251,9 @@ private:
     void FillScreen();
     void RunDashboardPainters();
     void InitDashboard();
-    void PaintDashboard(bool show);
+    void PaintDashboard();
+    // Asks for the repaint of what the layer holds that was not shown yet.
+    void ShowDashboardChanges();
     // A paint region that holds only the dashboard and what lies beneath the children.
     bool IsDashboardRegion(const QRegion& region) const;
     void UpdateGSensorCursor(std::int64_t positionMs);
@@ -282,6 +284,7 @@ private:
     QMap<int, QWidget*> m_controls;
     int m_nTimerQtId = 0;
     QImage m_dashLayer;          // the painters draw here at any time; the paint event shows it
+    QImage m_dashShown;          // the layer as the repaints asked for so far show it
     int m_nSmartPicture = 448;   // the assistance panel's last picture
     std::array<int, 3> m_smartPanelShown{};  // picture, speed and unit the panel shows (none yet)
 

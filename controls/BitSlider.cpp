@@ -132,6 +132,9 @@ void CBitSlider::UpdatePositionText()
 
 void CBitSlider::paintEvent(QPaintEvent*)
 {
+    // Every repaint asked for since the last one is in this one: after it the screen shows the
+    // channel for the thumb where it is now.
+    m_rcThumbPainted = GetThumbRect();
     QPainter p(this);
     PaintChannel(p, true);
 }
@@ -146,9 +149,11 @@ bool CBitSlider::event(QEvent* e)
 
 void CBitSlider::sliderChange(SliderChange change)
 {
-    QSlider::sliderChange(change);
     PlaceThumbWnd();
-    update();
+    // A new value changes only the channel between the place the screen shows the thumb at and
+    // its new place.
+    if (change == SliderValueChange && !m_rcThumbPainted.isNull()) update(m_rcThumbPainted.united(GetThumbRect()));
+    else QSlider::sliderChange(change);  // the whole slider
 }
 
 void CBitSlider::FlushScroll()

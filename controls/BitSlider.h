@@ -75,4 +75,5 @@ private:
     QString m_strPosition;
     int m_nPendingCode = -1;
     int m_nDragOffset = -1;  // press point inside the thumb while dragging, else -1
+    QRect m_rcThumbPainted;   // the thumb's rectangle at the last paint
 };

@@ -10,7 +10,9 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 const QImage& PainterBitmap(int id)
@@ -130,6 +132,48 @@ void StripCurveLines(bool hasFixes, std::vector<StripLine>& lines)
     }
 }
 
+// Label i of the strip's mode (none in another mode). Each is formatted once: they never change.
+QString StripLabel(int i)
+{
+    static std::array<std::array<QString, 5>, 4> made;  // first G set, second G set, kph, mph
+    const int set = g_nGraphMode == 0 || g_nGraphMode == 1 ? g_nGraphMode : g_nGraphMode == 2 ? 2 + (g_nSpeedUnit == 1) : -1;
+    if (set < 0) return {};
+    QString& label = made[set][i];
+    if (label.isNull()) {
+        if (set == 0) label = QString::asprintf("     %5.1fG ", 2.0 - i);
+        else if (set == 1) label = QString::asprintf("     %5.1fG ", 2.0 - i / 2.0);
+        else label = QString::asprintf(set == 3 ? "      %dmph" : "      %dkph", 160 - 40 * i);
+    }
+    return label;
+}
+
+// Every number the curves of the mode are computed from, in order, handed to f. The same
+// numbers give the same lines: comparing them is much cheaper than computing the lines.
+template <class F>
+void ForEachStripInput(bool hasFixes, F&& f)
+{
+    const int count = RecordCount();
+    for (double v : {double(g_nGraphMode), double(count), double(hasFixes), double(g_nDurationMs), double(g_nSpeedUnit)})
+        f(v);
+    if (g_nGraphMode == 0 || g_nGraphMode == 1) {
+        for (const GCurve& c : g_nGraphMode == 0 ? kFirstGSet : kSecondGSet)
+            for (int i = 0; i < count; ++i) f(g_aGTrack[i].*c.value);
+    } else if (g_nGraphMode == 2) {
+        for (int i = 0; i < count; ++i) f(double(g_aSpeedAssist[i].words[SpeedAssistRecord::kSpeed]));
+    }
+}
+
+bool SameStripInputs(bool hasFixes, const std::vector<double>& seen)
+{
+    std::size_t n = 0;
+    bool same = true;
+    ForEachStripInput(hasFixes, [&](double v) {
+        same = same && n < seen.size() && seen[n] == v;
+        ++n;
+    });
+    return same && n == seen.size();
+}
+
 }  // namespace
 
 QString NmeaAngleText(double v, char hemisphere)
@@ -157,6 +201,37 @@ std::int64_t ClockSlot()
     if (count == 0) return 0;
     return std::min(slot, count - 1);
 }
+
+// The clock and the position change at most once a second, the info text is drawn five times:
+// their texts are formatted again only when they change.
+const QString& ClockText(const GTrackRecord& r)
+{
+    static int shown = -1;
+    static QString text;
+    const auto h = static_cast<unsigned char>(r.chHour), m = static_cast<unsigned char>(r.chMinute),
+               sec = static_cast<unsigned char>(r.chSecond);
+    if (const int key = h << 16 | m << 8 | sec; key != shown) {
+        shown = key;
+        text = QString::asprintf("%02d:%02d:%02d", h, m, sec);
+    }
+    return text;
+}
+
+struct AngleText {
+    double value = 0;
+    char hemisphere = 0;
+    QString text;
+    const QString& Of(double v, char h)
+    {
+        // Compared bit for bit: a NaN or a negative zero is formatted as it is.
+        if (text.isNull() || std::memcmp(&v, &value, sizeof v) != 0 || h != hemisphere) {
+            value = v;
+            hemisphere = h;
+            text = NmeaAngleText(v, h);
+        }
+        return text;
+    }
+};
 
 }  // namespace
 
@@ -213,10 +288,14 @@ void DrawLineEx(QPainter* pDC, int x1, int y1, int x2, int y2, int width, COLORR
 QFont PainterFont(const QString& face, int height, int width, int weight)
 {
     // Measuring a face is slow and the painters ask for the same few fonts five times a second.
-    static QHash<QString, QFont> made;
-    const QString key = QStringLiteral("%1/%2/%3/%4").arg(face).arg(height).arg(width).arg(weight);
-    auto found = made.constFind(key);
-    if (found != made.constEnd()) return *found;
+    struct Made {
+        QString face;
+        int height, width, weight;
+        QFont font;
+    };
+    static std::vector<Made> made;
+    for (const Made& m : made)
+        if (m.height == height && m.width == width && m.weight == weight && m.face == face) return m.font;
 
     const bool bold = face.endsWith(QLatin1String(" Bold"), Qt::CaseInsensitive);
     QString family = bold ? face.chopped(5) : face;
@@ -233,7 +312,7 @@ QFont PainterFont(const QString& face, int height, int width, int weight)
         const double average = QFontMetricsF(font).averageCharWidth();
         if (average > 0) font.setStretch(std::clamp(static_cast<int>(std::lround(100.0 * width / average)), 1, 4000));
     }
-    made.insert(key, font);
+    made.push_back({face, height, width, weight, font});
     return font;
 }
 
@@ -261,13 +340,18 @@ bool CopiesCells(const QPainter* pDC)
 
 const TextCell& CellOf(const QPainter* pDC, const QString& text, COLORREF textColour, bool opaque, COLORREF backColour)
 {
-    // The cells of each font, rendering and resolution; a font's key is too slow to build for
-    // every text.
+    // The cells of each font, rendering and resolution, and within them of each pair of
+    // colours (no back colour when the cell is not copied), by their text: a key of them all
+    // is too slow to build for every text.
+    struct ColourCells {
+        COLORREF text, back;
+        QHash<QString, TextCell> cells;
+    };
     struct FontCells {
         QFont font;
         QPainter::RenderHints hints;
         int dpi;
-        QHash<QString, TextCell> cells;
+        std::vector<ColourCells> colours;
     };
     static std::vector<FontCells> fonts;
     const QFont& font = pDC->font();
@@ -279,12 +363,16 @@ const TextCell& CellOf(const QPainter* pDC, const QString& text, COLORREF textCo
         if (fonts.size() >= 16) fonts.clear();
         f = fonts.insert(fonts.end(), {font, pDC->renderHints(), dpi, {}});
     }
-    QHash<QString, TextCell>& cells = f->cells;
     const bool copies = opaque && CopiesCells(pDC);
-    QString key = text;
-    key += QChar(0);
-    for (const COLORREF c : {textColour, copies ? backColour : ~0u}) key.append(QChar(c & 0xFFFF)).append(QChar(c >> 16));
-    if (auto found = cells.constFind(key); found != cells.constEnd()) return *found;
+    const COLORREF back = copies ? backColour : ~0u;
+    auto c = std::find_if(f->colours.begin(), f->colours.end(),
+                          [&](const ColourCells& k) { return k.text == textColour && k.back == back; });
+    if (c == f->colours.end()) {
+        if (f->colours.size() >= 16) f->colours.clear();
+        c = f->colours.insert(f->colours.end(), {textColour, back, {}});
+    }
+    QHash<QString, TextCell>& cells = c->cells;
+    if (auto found = cells.constFind(text); found != cells.constEnd()) return *found;
     if (cells.size() >= 256) cells.clear();  // the clock and the position texts come and go
 
     const QFontMetrics fm(pDC->font());
@@ -318,7 +406,7 @@ const TextCell& CellOf(const QPainter* pDC, const QString& text, COLORREF textCo
             draw(cell.pixels, QPoint(0, 0));
         }
     }
-    return *cells.insert(key, cell);
+    return *cells.insert(text, cell);
 }
 
 }  // namespace
@@ -346,22 +434,29 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
 {
     if (g_nLayoutMode != 0) return;
     // The ground, the grid and the curves change only with the mode and the recording: the
-    // strip keeps them composed off screen and draws them again only when their lines change.
+    // strip keeps them composed off screen and draws them again only when their lines change,
+    // and computes the lines again only when what they are computed from changes.
     // Only the part that is shown is composed: (216, 556) to (648, 641) of the strip's plane.
     constexpr QPoint kPlane(216, 556);
     static QImage curves;
-    static std::vector<StripLine> drawn, lines;
+    static std::vector<StripLine> drawn;
+    static std::vector<double> drawnFrom;  // the numbers `drawn` was computed from
     const bool hasFixes = !textData.m_aGPSData.empty();
-    StripCurveLines(hasFixes, lines);
-    if (curves.isNull() || lines != drawn) {
-        curves = QImage(kGraphStripRect.size(), QImage::Format_RGB32);
-        curves.fill(ToQColor(kStripBack));
-        QPainter p(&curves);
-        p.translate(-kPlane);
-        DrawLine(&p, 0, 640, 668, 640, kGraphGridColour);
-        for (int y : {560, 580, 600, 620, 640}) DrawLine(&p, 0, y, 668, y, kGraphGridColour);
-        for (const StripLine& l : lines) DrawLineEx(&p, l.x1, l.y1, l.x2, l.y2, 1, l.colour);
-        drawn.swap(lines);
+    if (curves.isNull() || !SameStripInputs(hasFixes, drawnFrom)) {
+        std::vector<StripLine> lines;
+        StripCurveLines(hasFixes, lines);
+        drawnFrom.clear();
+        ForEachStripInput(hasFixes, [](double v) { drawnFrom.push_back(v); });
+        if (curves.isNull() || lines != drawn) {
+            curves = QImage(kGraphStripRect.size(), QImage::Format_RGB32);
+            curves.fill(ToQColor(kStripBack));
+            QPainter p(&curves);
+            p.translate(-kPlane);
+            DrawLine(&p, 0, 640, 668, 640, kGraphGridColour);
+            for (int y : {560, 580, 600, 620, 640}) DrawLine(&p, 0, y, 668, y, kGraphGridColour);
+            for (const StripLine& l : lines) DrawLineEx(&p, l.x1, l.y1, l.x2, l.y2, 1, l.colour);
+            drawn = std::move(lines);
+        }
     }
     pDC->drawImage(kGraphStripRect.topLeft(), curves);
     if (g_nGraphMode != 2 || hasFixes) {
@@ -376,13 +471,8 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
 
     pDC->save();
     pDC->setFont(PainterFont(QStringLiteral("Arial"), 13, 6));
-    for (int i = 0; i < 5; ++i) {
-        QString label;
-        if (g_nGraphMode == 0) label = QString::asprintf("     %5.1fG ", 2.0 - i);
-        else if (g_nGraphMode == 1) label = QString::asprintf("     %5.1fG ", 2.0 - i / 2.0);
-        else if (g_nGraphMode == 2) label = QString::asprintf(g_nSpeedUnit == 1 ? "      %dmph" : "      %dkph", 160 - 40 * i);
-        DrawCellText(pDC, 216, 575 + 18 * i, 255, 615 + 18 * i, label, Qt::AlignRight, kWhite, true, kLabelBack);
-    }
+    for (int i = 0; i < 5; ++i)
+        DrawCellText(pDC, 216, 575 + 18 * i, 255, 615 + 18 * i, StripLabel(i), Qt::AlignRight, kWhite, true, kLabelBack);
     pDC->restore();
 }
 
@@ -399,17 +489,14 @@ void DrawInfoText(QPainter* pDC)
             y += 25;
             // Only a slot that holds a record carries its clock; between records the line
             // keeps the clock drawn last.
-            if (slot < SlotCount() && g_aGTrackResampled[slot].chValid != 0) {
-                const GTrackRecord& r = g_aGTrackResampled[slot];
-                line(QString::asprintf("%02d:%02d:%02d", static_cast<unsigned char>(r.chHour),
-                                       static_cast<unsigned char>(r.chMinute), static_cast<unsigned char>(r.chSecond)));
-            }
+            if (slot < SlotCount() && g_aGTrackResampled[slot].chValid != 0) line(ClockText(g_aGTrackResampled[slot]));
         }
-        const QString blanks(24, QLatin1Char(' '));
+        static const QString blanks(24, QLatin1Char(' '));
+        static AngleText latitude, longitude;
         y += 25;
-        line(g_bGpsValid ? NmeaAngleText(g_dGpsLat, g_chGpsNS) : blanks);
+        line(g_bGpsValid ? latitude.Of(g_dGpsLat, g_chGpsNS) : blanks);
         y += 25;
-        line(g_bGpsValid ? NmeaAngleText(g_dGpsLon, g_chGpsEW) : blanks);
+        line(g_bGpsValid ? longitude.Of(g_dGpsLon, g_chGpsEW) : blanks);
     }
     pDC->restore();
     g_bResetGpsIndex = 1;

@@ -21,9 +21,10 @@ constexpr double kSpanMs = 60000;
 constexpr double kPixelsPerUnit = 160.0 / 2 / 128;
 
 // A bitmap with its key colour made see-through, as the transparent block copy shows it.
+// Premultiplied: a painter copies a part of such an image without converting all of it.
 QImage Keyed(const QImage& source)
 {
-    QImage img = source.convertToFormat(QImage::Format_ARGB32);
+    QImage img = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < img.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < img.width(); ++x)
@@ -88,7 +89,7 @@ void CGSensorDlg::UpdateGSensorCursor(std::uint32_t nPositionMs)
     // The curves and the plot stay as they are drawn: only the columns the cursor leaves and
     // reaches change, unless the curves themselves did.
     const QRect plot = PlotRect();
-    if (CurveLines() != m_plotLines) {
+    if (!PlotIsCurrent()) {
         update(plot);
         return;
     }
@@ -107,13 +108,13 @@ void CGSensorDlg::paintEvent(QPaintEvent* event)
 void CGSensorDlg::DrawGSensorGraph(QPainter* pDC, std::uint32_t nPositionMs)
 {
     if (!m_pTrackData) return;
-    // The plot with its curves is drawn again only when the curves change.
-    std::array<QPolygon, 3> lines = CurveLines();
-    if (m_bmpPlot.isNull() || lines != m_plotLines) {
+    // The plot with its curves is drawn again only when the samples they show change.
+    if (m_bmpPlot.isNull() || !PlotIsCurrent()) {
         m_bmpPlot = PlotBitmap().copy();
         QPainter mem(&m_bmpPlot);
         DrawGSensorCurves(&mem);
-        m_plotLines = std::move(lines);
+        m_plotSamples.clear();
+        ForEachPlottedSample([this](const std::array<std::int32_t, 4>& s) { m_plotSamples.push_back(s); });
     }
     pDC->drawImage(QPoint(kPlotX, kPlotY), m_bmpPlot);
     if (const std::optional<int> x = CursorColumn(nPositionMs)) {
@@ -123,6 +124,25 @@ void CGSensorDlg::DrawGSensorGraph(QPainter* pDC, std::uint32_t nPositionMs)
         DrawLineEx(pDC, *x, plot.top(), *x, plot.top() + 160, 1, kCursorColour);
         pDC->restore();
     }
+}
+
+template <class F>
+void CGSensorDlg::ForEachPlottedSample(F&& f) const
+{
+    if (!m_pTrackData) return;
+    for (const CGSensorData& s : m_pTrackData->m_aGSensorData)
+        if (s.m_nTimeMs <= kSpanMs) f({static_cast<std::int32_t>(s.m_nTimeMs), s.m_nAxis1, s.m_nAxis2, s.m_nAxis3});
+}
+
+bool CGSensorDlg::PlotIsCurrent() const
+{
+    std::size_t n = 0;
+    bool same = true;
+    ForEachPlottedSample([&](const std::array<std::int32_t, 4>& s) {
+        same = same && n < m_plotSamples.size() && m_plotSamples[n] == s;
+        ++n;
+    });
+    return same && n == m_plotSamples.size();
 }
 
 std::array<QPolygon, 3> CGSensorDlg::CurveLines() const

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 class CTextData;
 
@@ -39,9 +40,14 @@ private:
     static std::optional<int> CursorColumn(std::uint32_t nPositionMs);
     // The three curves of the samples in the plot's pixels (none without samples).
     std::array<QPolygon, 3> CurveLines() const;
+    // Whether the samples the curves are drawn from (those of the first 60 seconds) are still
+    // the ones m_bmpPlot was drawn from; comparing them is cheaper than computing the curves.
+    bool PlotIsCurrent() const;
+    template <class F>
+    void ForEachPlottedSample(F&& f) const;
 
     const CTextData* m_pTrackData;
-    QImage m_bmpPlot;                     // the plot bitmap with the curves drawn on it
-    std::array<QPolygon, 3> m_plotLines;  // the curves m_bmpPlot holds
+    QImage m_bmpPlot;  // the plot bitmap with the curves drawn on it
+    std::vector<std::array<std::int32_t, 4>> m_plotSamples;  // time and axes m_bmpPlot is drawn from
     std::uint32_t m_nCursorMs = 0;
 };

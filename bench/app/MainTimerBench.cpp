@@ -4,6 +4,8 @@
 // median and worst, beside the CPU time the process spends on one frame of the video itself.
 //   QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 bench_main_timer
 // The goal: an update's median below 0.1 and its worst below 0.5 of one frame.
+// Instruction counts of the measured updates alone (repeatable on a loaded machine):
+//   valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*MeasuredUpdate*' bench_main_timer
 #include "app/ControlIds.h"
 #include "app/SamplePlayerDlg.h"
 #include "tools/recgen/RecordingGenerator.h"
@@ -37,6 +39,24 @@ double ThreadCpuSeconds()
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
+struct UpdateTimes {
+    double cpu[4];  // GUI thread CPU before the update, after it and after each window's paint
+};
+
+// One update as the timer runs it, with the repaint of what it asked to be repainted (as the
+// next paint of each window does it). Not inlined: a profiler can count this alone.
+[[gnu::noinline]] UpdateTimes MeasuredUpdate(CSamplePlayerDlg& dlg)
+{
+    UpdateTimes t{};
+    t.cpu[0] = ThreadCpuSeconds();
+    dlg.OnTimer(100);
+    t.cpu[1] = ThreadCpuSeconds();
+    QCoreApplication::sendPostedEvents(&dlg, QEvent::UpdateRequest);
+    t.cpu[2] = ThreadCpuSeconds();
+    QCoreApplication::sendPostedEvents(dlg.m_pGSensorDlg, QEvent::UpdateRequest);
+    t.cpu[3] = ThreadCpuSeconds();
+    return t;
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -69,38 +89,33 @@ int main(int argc, char** argv)
     dlg.OnBnClickedGSensor();
     QTest::qWait(1000);
 
-    // The video alone: CPU time per frame over a few seconds of play with the update idle.
+    // The video alone: CPU time per frame over a few seconds of play with the update idle (its
+    // timer stopped; the updates below are run one period apart by hand).
+    dlg.KillPlaybackTimer();
     const int frames = 3 * spec.fps;
     const double cpu0 = CpuSeconds();
     QTest::qWait(3000);
     const double perFrame = (CpuSeconds() - cpu0) / frames;
 
-    // One update as the timer runs it, with the repaint of what it asked to be repainted (as the
-    // next paint of each window does it): wall time, and the GUI thread's own CPU time (the part
-    // a loaded machine cannot inflate), stage by stage. Paints asked for before the update belong
-    // to the video's frames: they are done first. BENCH_TICKS sets how many updates are measured
-    // (a profiler wants more; the recording has about 15 seconds left, 250 updates at most).
+    // One update as the timer runs it, one timer period after the one before: wall time, and the
+    // GUI thread's own CPU time (the part a loaded machine cannot inflate), stage by stage.
+    // Paints asked for before the update belong to the video's frames: they are done first.
+    // BENCH_TICKS sets how many updates are measured (the recording has about 15 seconds left,
+    // 70 updates at most).
     const char* ticksEnv = std::getenv("BENCH_TICKS");
-    const int tickCount = std::clamp(ticksEnv ? std::atoi(ticksEnv) : 40, 1, 250);
+    const int tickCount = std::clamp(ticksEnv ? std::atoi(ticksEnv) : 40, 1, 70);
     const char* stageNames[] = {"timer (OnTimer)", "main window paint", "G-sensor paint"};
     constexpr int kStages = 3;
     std::vector<double> ticks, cpuTicks, stages[kStages];
     for (int i = 0; i < tickCount; ++i) {
+        QTest::qWait(kPlaybackTimerMs);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
         QElapsedTimer t;
         t.start();
-        double c[kStages + 1];
-        c[0] = ThreadCpuSeconds();
-        dlg.OnTimer(100);
-        c[1] = ThreadCpuSeconds();
-        QCoreApplication::sendPostedEvents(&dlg, QEvent::UpdateRequest);
-        c[2] = ThreadCpuSeconds();
-        QCoreApplication::sendPostedEvents(dlg.m_pGSensorDlg, QEvent::UpdateRequest);
-        c[3] = ThreadCpuSeconds();
+        const UpdateTimes c = MeasuredUpdate(dlg);
         ticks.push_back(double(t.nsecsElapsed()) / 1e9);
-        cpuTicks.push_back(c[kStages] - c[0]);
-        for (int s = 0; s < kStages; ++s) stages[s].push_back(c[s + 1] - c[s]);
-        QTest::qWait(50);
+        cpuTicks.push_back(c.cpu[kStages] - c.cpu[0]);
+        for (int s = 0; s < kStages; ++s) stages[s].push_back(c.cpu[s + 1] - c.cpu[s]);
     }
     const auto sorted = [](std::vector<double>& v) -> const std::vector<double>& {
         std::sort(v.begin(), v.end());

@@ -15,6 +15,8 @@
 #include "views/ZoomDlg.h"
 
 #include <QPainter>
+#include <QScreen>
+#include <string>
 
 using namespace cardtest;
 
@@ -115,6 +117,42 @@ TEST_F(Dashboard, PaintersFollowPlaybackAndTheLayerStays)
     dlg->update();
     QCoreApplication::processEvents();
     for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(dlg->grab(areas[i]).toImage(), before[i]) << i;
+}
+
+// Only the pixels the painters change are repainted: after every update, after the graph mode
+// changes while paused, and after a paint of the whole window while playing, the screen shows
+// the dashboard exactly as the window draws it afresh.
+TEST_F(Dashboard, ScreenShowsTheDrawingAfterEachUpdate)
+{
+    Start();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    Play(2, 6000);
+    // (The info text's rectangle is compared left of the map, whose page may move meanwhile.)
+    const QRect areas[] = {kGraphStripRect, kGraphLabelRect, kSpeedometerRect, QRect(500, 465, 170, 95)};
+    const auto check = [&](const std::string& when) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        const QImage screen = dlg->screen()->grabWindow(dlg->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        for (const QRect& r : areas)
+            EXPECT_EQ(screen.copy(r), dlg->grab(r).toImage().convertToFormat(QImage::Format_RGB32))
+                << when << " at " << r.x() << "," << r.y();
+    };
+    const QImage strip = dlg->DashboardLayer().copy(kGraphStripRect);
+    for (int i = 0; i < 10; ++i) {
+        QTest::qWait(150);
+        dlg->OnTimer(100);
+        check("update " + std::to_string(i));
+    }
+    EXPECT_NE(dlg->DashboardLayer().copy(kGraphStripRect), strip);  // the cursor moved
+    dlg->update();
+    QCoreApplication::processEvents();
+    dlg->OnTimer(100);
+    check("whole window");
+    dlg->OnBnClickedPlay();
+    ASSERT_EQ(dlg->m_player.GetState(), kStatePaused);
+    for (int i = 0; i < 3; ++i) {
+        Click(IDC_BTN_GRAPH_MODE);
+        check("graph mode " + std::to_string(g_nGraphMode));
+    }
 }
 
 TEST_F(Dashboard, FullScreenShowsNoDashboard)
