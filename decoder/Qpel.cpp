@@ -66,16 +66,24 @@ inline uint32_t Load32(const uint8_t* p) {
   return v;
 }
 
-// The eight taps of a line of N + 1 samples as bytes: t[k] holds positions
-// k - 3 onwards of the line with its mirrored samples (positions -3 .. N + 3),
-// built in registers (stored and reloaded at byte offsets it would stall the
-// loads).
-template <int N>
-QPEL_INLINE void LineTaps(__m128i* t, const uint8_t* s) {
+// Horizontal pass of one line of N + 1 samples into N / 8 registers of
+// lanes, clipped to 0..255; Phase is the quarter position (0 copies). The
+// line with its mirrored samples (positions -3 .. N + 3) is built in
+// registers: stored and reloaded at byte offsets it would stall the loads.
+template <int N, int Phase>
+QPEL_INLINE void HorizontalLine(__m128i* out, const uint8_t* s, int rnd) {
+  const __m128i zero = _mm_setzero_si128();
+  if (Phase == 0) {
+    const __m128i a = LoadN<N>(s);
+    out[0] = _mm_unpacklo_epi8(a, zero);
+    if (N == 16) out[1] = _mm_unpackhi_epi8(a, zero);
+    return;
+  }
   // Byte-reversed words: s2 s1 s0 before the line, sN sN sN-1 sN-2 after it.
   const uint32_t last = Load32(s + N - 3);
   const __m128i head = _mm_cvtsi32_si128(static_cast<int>(__builtin_bswap32(Load32(s)) >> 8));
   const __m128i tail = _mm_cvtsi32_si128(static_cast<int>(__builtin_bswap32(last) << 8 | last >> 24));
+  __m128i t[8];  // t[k]: positions k - 3 onwards
   if (N == 16) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
     const __m128i v0 = _mm_or_si128(_mm_slli_si128(a, 3), head);
@@ -100,56 +108,19 @@ QPEL_INLINE void LineTaps(__m128i* t, const uint8_t* s) {
     t[6] = _mm_srli_si128(v, 6);
     t[7] = _mm_srli_si128(v, 7);
   }
-}
-
-// Tap sums of lanes half * 8 .. half * 8 + 7; lanes[3] and lanes[4] receive
-// the two middle taps widened.
-template <int Half>
-QPEL_INLINE __m128i LineSums(const __m128i* t, __m128i* lanes, int rnd) {
-  const __m128i zero = _mm_setzero_si128();
-  __m128i l[8];
-#pragma GCC unroll 8
-  for (int k = 0; k < 8; ++k) l[k] = Half ? _mm_unpackhi_epi8(t[k], zero) : _mm_unpacklo_epi8(t[k], zero);
-  lanes[3] = l[3];
-  lanes[4] = l[4];
-  return TapSum(l[0], l[1], l[2], l[3], l[4], l[5], l[6], l[7], _mm_set1_epi16(static_cast<int16_t>(16 - rnd)));
-}
-
-// Horizontal pass of one line of N + 1 samples into N / 8 registers of
-// lanes, clipped to 0..255; Phase is the quarter position (0 copies).
-template <int N, int Phase>
-QPEL_INLINE void HorizontalLine(__m128i* out, const uint8_t* s, int rnd) {
-  const __m128i zero = _mm_setzero_si128();
-  if (Phase == 0) {
-    const __m128i a = LoadN<N>(s);
-    out[0] = _mm_unpacklo_epi8(a, zero);
-    if (N == 16) out[1] = _mm_unpackhi_epi8(a, zero);
-    return;
-  }
-  __m128i t[8], l[8];
-  LineTaps<N>(t, s);
+  const __m128i bias = _mm_set1_epi16(static_cast<int16_t>(16 - rnd));
   const __m128i max = _mm_set1_epi16(255);
 #pragma GCC unroll 2
   for (int half = 0; half < N / 8; ++half) {
-    __m128i h = half ? LineSums<1>(t, l, rnd) : LineSums<0>(t, l, rnd);
+    __m128i l[8];
+#pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k) l[k] = half ? _mm_unpackhi_epi8(t[k], zero) : _mm_unpacklo_epi8(t[k], zero);
+    __m128i h = TapSum(l[0], l[1], l[2], l[3], l[4], l[5], l[6], l[7], bias);
     h = _mm_min_epi16(_mm_max_epi16(h, zero), max);
     if (Phase == 1) h = Mean16(h, l[3], rnd);
     if (Phase == 3) h = Mean16(h, l[4], rnd);
     out[half] = h;
   }
-}
-
-// The same pass as N bytes, for blocks with no vertical pass: the pack
-// clips, the quarter positions average bytes.
-template <int N, int Phase>
-QPEL_INLINE __m128i HorizontalBytes(const uint8_t* s, int rnd) {
-  __m128i t[8], l[8];
-  LineTaps<N>(t, s);
-  const __m128i lo = LineSums<0>(t, l, rnd);
-  __m128i h = _mm_packus_epi16(lo, N == 16 ? LineSums<1>(t, l, rnd) : lo);
-  if (Phase == 1) h = Mean8(h, t[3], rnd);
-  if (Phase == 3) h = Mean8(h, t[4], rnd);
-  return h;
 }
 
 // Eight lines at once: transposed, the horizontal taps of a line become
