@@ -69,6 +69,13 @@ void VideoGlSurface::SetFrame(std::shared_ptr<const VideoFrame> frame)
     update();
 }
 
+bool VideoGlSurface::SoftwareRasteriser(const char* renderer)
+{
+    if (!renderer) return true;
+    const QByteArray name = QByteArray(renderer).toLower();
+    return name.contains("llvmpipe") || name.contains("softpipe") || name.contains("software rasterizer");
+}
+
 void VideoGlSurface::SetDestination(const QRect& destination)
 {
     if (destination == m_rcDestination) return;

@@ -21,6 +21,10 @@ public:
     // Where the video goes, in this surface's coordinates (may reach beyond it).
     void SetDestination(const QRect& destination);
 
+    // Whether a GL_RENDERER string names a rasteriser that runs on the processor (Mesa's
+    // llvmpipe, softpipe and classic swrast); null counts as one.
+    static bool SoftwareRasteriser(const char* renderer);
+
 protected:
     void initializeGL() override;
     void paintGL() override;

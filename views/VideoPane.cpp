@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
@@ -63,8 +64,9 @@ bool CVideoPane::GpuAvailable()
         QOffscreenSurface surface;
         surface.create();
         if (!surface.isValid() || !context.makeCurrent(&surface)) return false;
+        const auto* renderer = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
         context.doneCurrent();
-        return true;
+        return !VideoGlSurface::SoftwareRasteriser(renderer) || qEnvironmentVariableIntValue("VIEWER_SOFTWARE_GL") == 1;
     }();
     return available;
 }

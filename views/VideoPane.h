@@ -87,7 +87,10 @@ public:
 
     // Whether the decoded pictures are drawn on the graphics card (a GL context could be made).
     bool DrawsOnGpu() const { return m_gl != nullptr; }
-    // Whether this process can make a GL context for the panes (asked once).
+    // Whether this process can make a GL context for the panes (asked once). A context whose
+    // renderer is a software rasteriser does not count: drawing on it costs more processor time
+    // than the one pass of the fallback. VIEWER_SOFTWARE_GL=1 in the environment takes it all
+    // the same (the GL path's tests run so under Xvfb).
     static bool GpuAvailable();
 
 protected:

@@ -2,12 +2,14 @@
 // without a GL context costs one conversion a shown picture and no copy, what the screen
 // shows is the picture the pane holds, the decoder's planes come out in the right colours
 // and in the right place at every zoom, a high-density window gets them made at its own
-// pixels, and where a GL context exists the card draws them.
+// pixels, and where a GL context exists the card draws them (a software rasteriser's context
+// only when asked for).
 #include "PanePlacement.h"
 #include "TestScratch.h"
 #include "media/DShowPlayer.h"
 #include "media/FrameScaler.h"
 #include "tools/recgen/RecordingGenerator.h"
+#include "views/VideoGlSurface.h"
 #include "views/ListDlg.h"
 #include "views/RearViewDlg.h"
 #include "views/ZoomDlg.h"
@@ -295,11 +297,31 @@ TEST_F(PanePath, AHighDensityWindowGetsThePictureInItsOwnPixels)
     EXPECT_LT(MeanDifference(window, reference), 4.0);
 }
 
+TEST(PaneGl, SoftwareRasterisersAreToldFromCardsByTheirRendererNames)
+{
+    const struct {
+        const char* renderer;
+        bool software;
+    } cases[] = {
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", true},
+        {"softpipe", true},
+        {"Software Rasterizer", true},
+        {nullptr, true},
+        // Cards whose drivers also name LLVM, Mesa or Gallium.
+        {"AMD Radeon RX 580 Series (polaris10, LLVM 15.0.6, DRM 3.49, 6.1.0-13-amd64)", false},
+        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
+        {"NVIDIA GeForce GTX 1060 6GB/PCIe/SSE2", false},
+        {"virgl (Mesa Gallium)", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(VideoGlSurface::SoftwareRasteriser(c.renderer), c.software) << (c.renderer ? c.renderer : "null");
+}
+
 TEST_F(PanePath, TheCardDrawsTheRecordingWhereAGlContextExists)
 {
     if (!CVideoPane::GpuAvailable())
-        GTEST_SKIP() << "no GL context can be made on this platform; run under a display (Xvfb with Mesa, "
-                        "QT_QPA_PLATFORM=xcb) for the GL path";
+        GTEST_SKIP() << "no GL context for the panes on this platform; run under a display (Xvfb with Mesa, "
+                        "QT_QPA_PLATFORM=xcb, VIEWER_SOFTWARE_GL=1) for the GL path";
     player.Init(2, front(), back());
     ASSERT_EQ(player.OpenFile(QString::fromStdString(Recording("gl.mp4", 2000))), 1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return front()->CurrentFrame() && back()->CurrentFrame(); }, 10000));
