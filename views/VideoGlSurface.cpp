@@ -56,6 +56,8 @@ VideoGlSurface::VideoGlSurface(QWidget* pane) : QOpenGLWidget(pane)
 
 VideoGlSurface::~VideoGlSurface()
 {
+    // QOpenGLWidget's own destructor destroys the context, after this object is gone.
+    disconnect(m_contextGone);
     if (!m_bReady) return;
     makeCurrent();
     Release();
@@ -98,7 +100,7 @@ void VideoGlSurface::initializeGL()
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     }
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+    m_contextGone = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
         makeCurrent();
         Release();
         doneCurrent();

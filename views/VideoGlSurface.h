@@ -42,4 +42,5 @@ private:
     int m_texWidth[3] = {0, 0, 0};
     int m_texHeight[3] = {0, 0, 0};
     bool m_bNv12 = false;
+    QMetaObject::Connection m_contextGone;
 };
