@@ -255,7 +255,13 @@ void RefineConcealment(DecoderInstance* d) {
   const int type = d->vol->vop_coding_type;
   const bool inter = d->bShortHeader ? type != VOP_I : (type == VOP_P || type == VOP_S);
   const bool bVop = !d->bShortHeader && type == VOP_B;
-  const bool spatial = !inter && !bVop && SpatialFillLikely(d);
+  // Weighing the picture against its reference costs a pass over the whole
+  // picture, so it is done only once a damaged MB asks for it.
+  int spatialLikely = -1;
+  auto spatial = [&] {
+    if (spatialLikely < 0) spatialLikely = !inter && !bVop && SpatialFillLikely(d);
+    return spatialLikely == 1;
+  };
   for (int mb = 0; mb < d->mbCount; ++mb) {
     if (d->errorMap[mb] == kFill) {
       SeekMacroblock(d, mb);
@@ -268,7 +274,7 @@ void RefineConcealment(DecoderInstance* d) {
       GuessBMb(d, mb);
     else if (inter)
       GuessInterMb(d, mb);
-    else if (spatial)
+    else if (spatial())
       InterpolateMb(d, mb);
     d->errorMap[mb] = inter ? kGuessed : 1;
   }
@@ -291,7 +297,7 @@ void RefineConcealment(DecoderInstance* d) {
     } else if (inter) {
       guessed = GuessInterMb(d, mb);
     } else {
-      if (spatial)
+      if (spatial())
         InterpolateMb(d, mb);
       else
         CopyReferenceMb(d);
