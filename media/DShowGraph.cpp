@@ -56,15 +56,12 @@ std::string FactoryName(GstElement* e)
     return f ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(f)) : "";
 }
 
-// The sample's buffer mapped for as long as a picture made from it is held.
-struct MappedSample {
-    GstSample* sample = nullptr;
+// The buffer mapped for as long as a picture made from it is held; the mapping holds its own
+// reference to the buffer. The sample itself is let go at once: appsink reuses its one sample
+// object and can only put the next caps on it while nobody else holds it.
+struct MappedBuffer {
     GstVideoFrame frame;
-    ~MappedSample()
-    {
-        gst_video_frame_unmap(&frame);
-        gst_sample_unref(sample);
-    }
+    ~MappedBuffer() { gst_video_frame_unmap(&frame); }
 };
 
 // A picture over the decoder's own planes, with its stream time; takes the sample. No byte
@@ -85,8 +82,7 @@ std::shared_ptr<VideoFrame> FrameFromSample(GstSample* sample)
         gst_sample_unref(sample);
         return nullptr;
     }
-    auto held = std::make_shared<MappedSample>();
-    held->sample = sample;
+    auto held = std::make_shared<MappedBuffer>();
     held->frame = mapped;
     auto frame = std::make_shared<VideoFrame>();
     frame->width = GST_VIDEO_FRAME_WIDTH(&held->frame);
@@ -110,6 +106,7 @@ std::shared_ptr<VideoFrame> FrameFromSample(GstSample* sample)
         if (sign > 0) frame->positionMs = static_cast<std::int64_t>(st / GST_MSECOND);
         else if (sign < 0) frame->positionMs = 0;
     }
+    gst_sample_unref(sample);
     return frame;
 }
 
