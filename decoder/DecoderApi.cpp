@@ -64,7 +64,8 @@ extern "C" int ParseVideoCfg(DEC_PARAM* param, DEC_VIDEO_INFO* info)
     BitstreamInit(&reader, cfg->pConfigData, cfg->uConfigLength);
     int shortHeader;
     if (ProbeVolStartCode(cfg->pConfigData, cfg->uConfigLength) == 0) {
-        ParseConfigHeaders(&vol, &reader, cb);
+        if (ParseConfigHeaders(&vol, &reader, cb) != 0)
+            return -1;
         shortHeader = 0;
     } else {
         if (ParseH263PictureHeader(&vol, &reader, cb) != 0) {

@@ -18,6 +18,8 @@ void ParseUserData(VolInfo* vol, BitReader* r);
 void ParseGovHeader(DecoderInstance* d);
 void AdvanceTimeBase(DecoderInstance* d); // after an accepted VOP header: sets vopSeconds
 int ParseVolHeader(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb);
+// The VOL header into vol when it is accepted; a refused one leaves vol as it was, -1.
+int ParseVolHeaderOrKeep(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb);
 int ReadQuantMatrix(BitReader* r, uint8_t matrix[64]);
 void ParseComplexityEstimationHeader(VolInfo* vol, BitReader* r);
 int ParseVopHeader(DecoderInstance* d);

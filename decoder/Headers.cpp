@@ -46,16 +46,28 @@ static int NextStartCode(BitReader* r)
     return -1;
 }
 
+int ParseVolHeaderOrKeep(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb)
+{
+    // A refused header is read only up to what it refuses: decoding pictures on those half
+    // read values (a matrix left empty, say) gives garbage reported as decoded.
+    VolInfo parsed = *vol;
+    if (ParseVolHeader(&parsed, r, cb) != 0)
+        return -1;
+    *vol = parsed;
+    return 0;
+}
+
 int ParseConfigHeaders(VolInfo* vol, BitReader* r, DEC_MESSAGE_FN cb)
 {
+    int result = 0;
     for (;;) {
         const int code = NextStartCode(r);
         if (code < 0)
-            return 0;
+            return result;
         if (code == 0xB2)
             ParseUserData(vol, r);
-        else if (code >= 0x20 && code <= 0x2F)
-            ParseVolHeader(vol, r, cb);
+        else if (code >= 0x20 && code <= 0x2F && ParseVolHeaderOrKeep(vol, r, cb) != 0)
+            result = -1;
     }
 }
 
@@ -69,7 +81,7 @@ int ParseFrameHeaders(DecoderInstance* d, DEC_MESSAGE_FN cb)
         if (code == 0xB2) {
             ParseUserData(d->vol, r);
         } else if (code >= 0x20 && code <= 0x2F) {
-            ParseVolHeader(d->vol, r, cb);
+            ParseVolHeaderOrKeep(d->vol, r, cb);
         } else if (code == 0xB3) {
             ParseGovHeader(d);
         } else if (code == 0xB6 && d->vol->video_object_layer_width != 0) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdarg>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,19 @@ TEST_P(VolRefusalTest, ReportsTextAndMinusOne)
     EXPECT_EQ(g_messages, GetParam().message);
 }
 
+// A refused header repeated in the stream must not leave the accepted one half overwritten.
+TEST_P(VolRefusalTest, LeavesTheAcceptedHeaderAsItWas)
+{
+    VolInfo vol = {};
+    ASSERT_EQ(ParseVolBytes(MakeVol(VolSpec{}), &vol), 0);
+    const VolInfo accepted = vol;
+    const std::vector<uint8_t> bytes = MakeVol(GetParam().spec);
+    BitReader r;
+    BitstreamInit(&r, bytes.data() + 4, uint32_t(bytes.size() - 4));
+    EXPECT_EQ(ParseVolHeaderOrKeep(&vol, &r, Record), -1);
+    EXPECT_EQ(std::memcmp(&vol, &accepted, sizeof vol), 0);
+}
+
 VolSpec Shape(int shape)
 {
     VolSpec s;
@@ -180,6 +194,14 @@ TEST(Interface, ParseVideoCfgReportsSizeAndMode)
     sc.uConfigLength = 0;
     EXPECT_EQ(ParseVideoCfg(&p, &info), -1);
     EXPECT_EQ(g_messages, "ERROR : Config data is NULL\n");
+
+    // A VOL the decoder refuses is no configuration to decode with.
+    const std::vector<uint8_t> refused = MakeVol(IntraMatrix(16));
+    sc.pConfigData = refused.data();
+    sc.uConfigLength = uint32_t(refused.size());
+    g_messages.clear();
+    EXPECT_EQ(ParseVideoCfg(&p, &info), -1);
+    EXPECT_EQ(g_messages, "ERROR : intra quant matrix\n");
 
     // Neither a VOL nor an H.263 picture.
     const std::vector<uint8_t> junk(40, 0x55);
@@ -269,6 +291,13 @@ TEST(Interface, CreationChecks)
         InitFixture f;
         EXPECT_EQ(f.Init(176, 144, 3, MakeVol(Shape(1)), -1), nullptr);
         EXPECT_EQ(g_messages, "NOT SUPPORTED : Arbitrary Shape\n"
+                              "Error : VOL width/height is zero or larger than uMaxDecodableWidth/Height\n");
+    }
+    {
+        // Refused after its size was read: still no size to decode with.
+        InitFixture f;
+        EXPECT_EQ(f.Init(176, 144, 3, MakeVol(IntraMatrix(16)), -1), nullptr);
+        EXPECT_EQ(g_messages, "ERROR : intra quant matrix\n"
                               "Error : VOL width/height is zero or larger than uMaxDecodableWidth/Height\n");
     }
     {
