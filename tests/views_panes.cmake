@@ -9,7 +9,8 @@ if(TARGET views AND TARGET recgen)
   if(XVFB_PROGRAM)
     add_test(NAME views_pane_path_gl_test
       COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/views/OnXvfb.sh $<TARGET_FILE:views_pane_path_test>)
-    set_tests_properties(views_pane_path_gl_test PROPERTIES TIMEOUT 600 RESOURCE_LOCK playback PROCESSORS 4
+    set_tests_properties(views_pane_path_gl_test PROPERTIES TIMEOUT 600
       ENVIRONMENT "QT_QPA_PLATFORM=xcb;VIEWER_SOFTWARE_GL=1")
+    viewer_test_plays(views_pane_path_gl_test)
   endif()
 endif()
