@@ -37,9 +37,14 @@ constexpr uint8_t kFill = 4;
 // An MB decoded in a damaged packet before the damage showed: it keeps its
 // picture unless a guess joins the neighbours much better.
 constexpr uint8_t kSuspect = 5;
+// The same in a plain packet, where nothing checked the MB: until every such
+// MB is weighed (kWeighed), its picture is no edge to join or to guess from,
+// as the garbage decoded from the damage joins the garbage next to it.
+constexpr uint8_t kUnsure = 6;
+constexpr uint8_t kWeighed = 7;
 
-// The MB holds no picture of its own yet.
-inline bool Pending(uint8_t mark) { return mark == kGuess || mark == kFill; }
+// The MB holds no picture of its own (or none to be trusted) yet.
+inline bool Pending(uint8_t mark) { return mark == kGuess || mark == kFill || mark == kUnsure || mark == kWeighed; }
 
 inline int Sad(const uint8_t* a, int aStep, const uint8_t* b, int bStep) {
   int s = 0;
@@ -247,7 +252,7 @@ void ConcealLostMacroblocks(DecoderInstance* d, int targetMb) {
 }
 
 void MarkSuspect(DecoderInstance* d, int from, int to) {
-  if (to > from) std::memset(d->errorMap + from, kSuspect, size_t(to - from));
+  if (to > from) std::memset(d->errorMap + from, d->vol->data_partitioned ? kSuspect : kUnsure, size_t(to - from));
 }
 
 void RefineConcealment(DecoderInstance* d) {
@@ -282,8 +287,11 @@ void RefineConcealment(DecoderInstance* d) {
   // joins the neighbours several times better (garbage decoded from the
   // damage seldom joins them at all).
   constexpr int kBetter = 3;
+  bool unsure = false;
   for (int mb = 0; mb < d->mbCount; ++mb) {
-    if (d->errorMap[mb] != kSuspect) continue;
+    if (d->errorMap[mb] != kSuspect && d->errorMap[mb] != kUnsure) continue;
+    unsure |= d->errorMap[mb] == kUnsure;
+    const uint8_t weighed = d->errorMap[mb] == kUnsure ? kWeighed : 1;
     SeekMacroblock(d, mb);
     const int decoded = EdgeMismatch(d, mb);
     uint8_t saved[384];
@@ -307,8 +315,10 @@ void RefineConcealment(DecoderInstance* d) {
       KeepMb(d, saved, true);
       std::memcpy(d->blockMvCursor, mvs, sizeof mvs);
     }
-    d->errorMap[mb] = 1;
+    d->errorMap[mb] = weighed;
   }
+  for (int mb = 0; unsure && mb < d->mbCount; ++mb)
+    if (d->errorMap[mb] == kWeighed) d->errorMap[mb] = 1;
   // Once more, now that every neighbour holds a picture.
   for (int mb = 0; inter && mb < d->mbCount; ++mb) {
     if (d->errorMap[mb] != kGuessed) continue;
