@@ -58,6 +58,9 @@ void BeginPacket(DecoderInstance* d); // after StartPacket, before the slice dec
 // 1 when the packet ended where it must; else 0, the packet taken back (MB
 // cursor at its first MB, reader at the next marker) for concealment.
 int EndPacket(DecoderInstance* d);
+// The MB number `mb` of the packet header whose marker begins at `marker`
+// was damaged: the next marker after it (past mbNum) names no later MB.
+bool HeaderMbDamaged(const DecoderInstance* d, const uint8_t* marker, int mb);
 
 // --- Conceal.cpp -----------------------------------------------------------
 void ConcealLostMacroblocks(DecoderInstance* d, int targetMb);

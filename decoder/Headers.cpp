@@ -541,9 +541,12 @@ int ParseVideoPacketHeader(DecoderInstance* d)
             break;
         BitstreamSkipBits(r, 8);
     }
+    const uint8_t* marker = r->ptr - r->bitsValid / 8;
     BitstreamSkipBits(r, markerLength);
     const int mb = int(BitstreamGetBits(r, BitLength(d->mbCount - 1)));
-    if (mb < d->mbNum || mb >= d->mbCount)
+    // A packet whose MB number is damaged is lost; the next header conceals
+    // up to its own MB.
+    if (mb < d->mbNum || mb >= d->mbCount || (mb > d->mbNum && HeaderMbDamaged(d, marker, mb)))
         return -1;
     if (mb > d->mbNum)
         ConcealLostMacroblocks(d, mb);

@@ -69,6 +69,17 @@ bool AtStuffing(BitReader* r, long boundaryBit)
 
 }  // namespace
 
+bool HeaderMbDamaged(const DecoderInstance* d, const uint8_t* marker, int mb)
+{
+    // The header's marker and MB number take more than 3 bytes.
+    const uint8_t* end = d->reader.end;
+    if (mb >= d->mbCount)
+        return false; // a start code
+    int following = -1;
+    FindBoundary(d, end - marker > 3 ? marker + 3 : end, end, &following);
+    return following >= 0 && following <= mb;
+}
+
 void BeginPacket(DecoderInstance* d)
 {
     BitReader* r = &d->reader;
@@ -104,10 +115,12 @@ int EndPacket(DecoderInstance* d)
     r->end = d->dataEnd;
     if (good) {
         Seek(r, at);
-        // Fewer MBs than the next header says: a packet lost whole after this
-        // one, or damage the codes resynchronised from. The pictures stay,
-        // the MBs count as lost.
-        if (d->packetCheck == 2 && d->mbNum < d->packetEndMb && d->mbNum > d->packetFirstMb) {
+        // Fewer MBs than the next header says (and that header's MB number
+        // not damaged itself): a packet lost whole after this one, or damage
+        // the codes resynchronised from. The pictures stay, the MBs count as
+        // lost.
+        if (d->packetCheck == 2 && d->mbNum < d->packetEndMb && d->mbNum > d->packetFirstMb &&
+            !HeaderMbDamaged(d, d->packetEnd, d->packetEndMb)) {
             std::memset(d->errorMap + d->packetFirstMb, 1, size_t(d->mbNum - d->packetFirstMb));
             d->cur->decodedMbs = d->packetDecodedMbs;
             if (d->mbNum < d->packetPartsEnd) {

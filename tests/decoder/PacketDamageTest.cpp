@@ -170,6 +170,51 @@ TEST(PacketDamageTest, DamagedPacketIsLostAndTheNextOneDecoded) {
   }
 }
 
+// The MB number in one packet header damaged to a later MB: that packet is
+// lost, the one before it (whose count the header seemed to contradict) and
+// those after it decode as in the undamaged stream.
+TEST(PacketDamageTest, DamagedHeaderMbNumberLosesOnlyItsPacket) {
+  for (const StreamKind& stream : {kPartitioned, kPlain}) {
+    const Split clean = Encoded(stream);
+    ASSERT_EQ(clean.chunks.size(), size_t(kFrames));
+    const auto ourClean = OurDecoder(clean.config, 0, 640, 480, 0, 1).DecodeAll(clean.chunks);
+    for (const int victim : {0, 3, 11}) {
+      const auto packets = FindPackets(clean.chunks[victim], kMbs);
+      ASSERT_GE(packets.size(), 6u);
+      const size_t k = 2;
+      auto chunks = clean.chunks;
+      // The 9-bit MB number after the marker's zeros and its 1.
+      auto& c = chunks[victim];
+      const size_t at = packets[k + 1].offset;
+      int zeros = 16;
+      while (!(c[at + zeros / 8] & (0x80 >> (zeros % 8)))) ++zeros;
+      for (int b = 0; b < 9; ++b) {
+        const size_t bit = 8 * at + size_t(zeros + 1 + b);
+        const uint8_t mask = static_cast<uint8_t>(0x80 >> (bit % 8));
+        if ((kMbs - 2) & (0x100 >> b))
+          c[bit / 8] |= mask;
+        else
+          c[bit / 8] &= static_cast<uint8_t>(~mask);
+      }
+      OurDecoder dec(clean.config, 0, 640, 480, 0, 1);
+      std::vector<Picture> got;
+      for (int i = 0; i <= victim; ++i) dec.Decode(chunks[i].data(), chunks[i].size(), &got);
+      ASSERT_EQ(got.size(), size_t(victim + 1));
+      const Picture& p = got[victim];
+      const std::string what = std::string(stream.name) + " picture " + std::to_string(victim);
+      for (int mb = packets[k].firstMb; mb < packets[k + 3].firstMb; ++mb) {
+        const bool lost = mb >= packets[k + 1].firstMb && mb < packets[k + 2].firstMb;
+        ASSERT_EQ(p.errorMap[mb], lost ? 1 : 0) << what << " MB " << mb;
+        if (lost) continue;
+        const int x0 = 16 * (mb % 22), y0 = 16 * (mb / 22);
+        for (int y = y0; y < y0 + 16; ++y)
+          for (int x = x0; x < x0 + 16; ++x)
+            ASSERT_EQ(p.y[y * kWidth + x], ourClean[victim].y[y * kWidth + x]) << what << " MB " << mb;
+      }
+    }
+  }
+}
+
 // The tail of a data-partitioned packet damaged, its motion or DC partition
 // intact: the packet is lost, the next one decodes, and its MBs are rebuilt
 // from their own partitions. The last MB of an I-VOP packet is its DCs alone
