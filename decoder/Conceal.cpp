@@ -126,6 +126,15 @@ bool SpatialFillLikely(const DecoderInstance* d) {
   return score > 0;
 }
 
+// A predicted picture whose decoded MBs are mostly intra (a cut, or motion
+// too fast to follow) fills its losses from within itself too.
+bool MostlyIntra(const DecoderInstance* d) {
+  int score = 0;
+  for (int mb = 0; mb < d->mbCount; ++mb)
+    if (d->errorMap[mb] == 0) score += d->mbTypeMap[mb] == MB_INTRA || d->mbTypeMap[mb] == MB_INTRA_Q ? 1 : -1;
+  return score > 0;
+}
+
 // The current MB's picture to (or back from) 384 bytes: luma, then U and V.
 void KeepMb(DecoderInstance* d, uint8_t* buf, bool restore) {
   const int stride = d->stride, cs = stride / 2;
@@ -260,11 +269,12 @@ void RefineConcealment(DecoderInstance* d) {
   const int type = d->vol->vop_coding_type;
   const bool inter = d->bShortHeader ? type != VOP_I : (type == VOP_P || type == VOP_S);
   const bool bVop = !d->bShortHeader && type == VOP_B;
-  // Weighing the picture against its reference costs a pass over the whole
-  // picture, so it is done only once a damaged MB asks for it.
+  // Whether losses are filled from within the picture (an intra picture
+  // weighed against its reference, a predicted one by its MB types) costs a
+  // pass over the whole picture, so it is asked only once a damaged MB needs it.
   int spatialLikely = -1;
   auto spatial = [&] {
-    if (spatialLikely < 0) spatialLikely = !inter && !bVop && SpatialFillLikely(d);
+    if (spatialLikely < 0) spatialLikely = !bVop && (inter ? MostlyIntra(d) : SpatialFillLikely(d));
     return spatialLikely == 1;
   };
   for (int mb = 0; mb < d->mbCount; ++mb) {
@@ -275,13 +285,14 @@ void RefineConcealment(DecoderInstance* d) {
     }
     if (d->errorMap[mb] != kGuess) continue;
     SeekMacroblock(d, mb);
+    const bool fill = !bVop && spatial();
     if (bVop)
       GuessBMb(d, mb);
+    else if (fill)
+      InterpolateMb(d, mb);
     else if (inter)
       GuessInterMb(d, mb);
-    else if (spatial())
-      InterpolateMb(d, mb);
-    d->errorMap[mb] = inter ? kGuessed : 1;
+    d->errorMap[mb] = inter && !fill ? kGuessed : 1;
   }
   // MBs decoded before the damage showed keep their pictures unless a guess
   // joins the neighbours several times better (garbage decoded from the
@@ -302,7 +313,7 @@ void RefineConcealment(DecoderInstance* d) {
     if (bVop) {
       GuessBMb(d, mb);
       guessed = EdgeMismatch(d, mb);
-    } else if (inter) {
+    } else if (inter && !spatial()) {
       guessed = GuessInterMb(d, mb);
     } else {
       if (spatial())

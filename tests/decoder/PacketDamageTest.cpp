@@ -215,6 +215,32 @@ TEST(PacketDamageTest, DamagedHeaderMbNumberLosesOnlyItsPacket) {
   }
 }
 
+// A P-VOP after a cut, coded mostly intra: a lost packet is filled from
+// within the picture, as the past picture holds nothing that fits.
+TEST(PacketDamageTest, LossInAPVopAfterACutIsFilledFromWithin) {
+  constexpr int w = 176, h = 144, cut = 43;  // the panned source jumps back at 43
+  const auto stream = Encode("dmg_cut", PannedSource(w, h, cut + 2),
+                             "-c:v mpeg4 -q:v 3 -g 100 -sc_threshold 1000000000 -ps 200", "m4v");
+  const Split clean = SplitMpeg4(stream);
+  ASSERT_EQ(clean.chunks.size(), size_t(cut + 2));
+  const auto ourClean = OurDecoder(clean.config, 0, 640, 480, 0, 1).DecodeAll(clean.chunks);
+  ASSERT_EQ(ourClean[cut].codingType, 1);
+  const auto packets = FindPackets(clean.chunks[cut], (w / 16) * (h / 16));
+  ASSERT_GE(packets.size(), 5u);
+  for (size_t k = 1; k + 2 < packets.size(); ++k) {
+    auto chunks = clean.chunks;
+    auto& c = chunks[cut];
+    const size_t from = packets[k].offset, to = packets[k + 1].offset;
+    c.erase(c.begin() + static_cast<long>((from + to) / 2), c.begin() + static_cast<long>(to));
+    const auto got = OurDecoder(clean.config, 0, 640, 480, 0, 1).DecodeAll(chunks);
+    ASSERT_EQ(got.size(), chunks.size());
+    const double psnr = LumaPsnr(got[cut], ourClean[cut]);
+    std::printf("packet %zu lost: %.2f dB\n", k, psnr);
+    // A copy from the past picture, however moved, stays near 25 dB.
+    EXPECT_GT(psnr, 40) << "packet " << k;
+  }
+}
+
 // The tail of a data-partitioned packet damaged, its motion or DC partition
 // intact: the packet is lost, the next one decodes, and its MBs are rebuilt
 // from their own partitions. The last MB of an I-VOP packet is its DCs alone
