@@ -185,8 +185,7 @@ int main(int argc, char** argv)
             using G = CDShowGraph;
             queue.insert(queue.end(), {"max-size-time=0", "max-size-buffers=" + std::to_string(G::kQueueBuffers),
                                        "max-size-bytes=" + std::to_string(G::kQueueBytes)});
-            decoder.insert(decoder.end(), {"max-threads=" + std::to_string(G::kDecoderThreads),
-                                           "direct-rendering=false", "output-corrupt=false"});
+            decoder.insert(decoder.end(), {"max-threads=" + std::to_string(G::kDecoderThreads), "output-corrupt=false"});
             sink.insert(sink.end(), {"qos=true", "max-lateness=" + std::to_string(G::kMaxLatenessMs * 1000000LL)});
         }
         std::vector<std::string> args = {"gst-launch-1.0", "-q", "filesrc", loc, "!", "qtdemux", "name=d"};
@@ -288,8 +287,8 @@ int main(int argc, char** argv)
     if (runs > 1) std::printf("(medians of %d interleaved runs)\n", runs);
     std::printf("gst-launch-1.0, the same decode into fakesinks: CPU %.2f s, peak %.0f MB\n", graph.cpuSeconds,
                 graph.peakMb);
-    std::printf("  with the player's settings (queues of %u buffers and no time limit, %d decoder threads, no direct "
-                "rendering, pictures later than %d ms dropped): CPU %.2f s, peak %.0f MB\n",
+    std::printf("  with the player's settings (queues of %u buffers and no time limit, %d decoder threads, pictures "
+                "later than %d ms dropped): CPU %.2f s, peak %.0f MB\n",
                 CDShowGraph::kQueueBuffers, CDShowGraph::kDecoderThreads, CDShowGraph::kMaxLatenessMs,
                 graphSame.cpuSeconds, graphSame.peakMb);
     std::printf("ffmpeg decoding both videos and the sound of 20 s to BGRx: CPU %.2f s, peak %.0f MB\n",

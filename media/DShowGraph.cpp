@@ -3,6 +3,7 @@
 #include "media/FrameRelay.h"
 #include "media/FrameScaler.h"
 #include "media/HVStreamParseFilter.h"
+#include "media/PicturePool.h"
 #include "platform/WaveOut.h"
 
 #include <gst/app/gstappsink.h>
@@ -110,8 +111,9 @@ std::shared_ptr<VideoFrame> FrameFromSample(GstSample* sample)
     return frame;
 }
 
-// The renderer's answer to the decoder's allocation query: strided planes are fine (video
-// meta), and the decoder's pool has no upper bound, so pictures the windows still hold
+// The renderer's answer to the decoder's allocation query: strided and padded planes are
+// fine (video meta), so the decoder renders straight into the pool, whose pictures go on
+// uncopied (PicturePool.h); the pool has no upper bound, so pictures the windows still hold
 // never keep the decoder waiting for a free buffer.
 GstPadProbeReturn AnswerAllocation(GstPad*, GstPadProbeInfo* info, gpointer)
 {
@@ -125,7 +127,10 @@ GstPadProbeReturn AnswerAllocation(GstPad*, GstPadProbeInfo* info, gpointer)
     gst_query_add_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
     // The relay's picture, the window's, and one being decoded into, at the least.
     constexpr guint kHeldPictures = 4;
-    gst_query_add_allocation_pool(query, nullptr, static_cast<guint>(GST_VIDEO_INFO_SIZE(&vi)), kHeldPictures, 0);
+    GstBufferPool* pool = NewPicturePool();
+    gst_query_add_allocation_pool(query, pool, static_cast<guint>(GST_VIDEO_INFO_SIZE(&vi)), kHeldPictures, 0);
+    gst_object_unref(pool);
+    gst_query_add_allocation_param(query, PictureAllocator(), nullptr);
     return GST_PAD_PROBE_HANDLED;
 }
 
@@ -303,10 +308,9 @@ HRESULT CDShowGraph::AddFilterByClsid(FilterClass cls, const char* name, GstElem
         // Never hand on pictures with broken references after a seek or a damaged frame.
         if (g_object_class_find_property(G_OBJECT_GET_CLASS(e), "output-corrupt"))
             g_object_set(e, "output-corrupt", FALSE, nullptr);
-        // Decoding straight into the pool's buffers would cost a second copy on the way out:
-        // the decoder still holds each picture as a reference and so hands on a copy of it.
+        // Straight into the renderer's pool: the pictures then reach the windows uncopied.
         if (g_object_class_find_property(G_OBJECT_GET_CLASS(e), "direct-rendering"))
-            g_object_set(e, "direct-rendering", FALSE, nullptr);
+            g_object_set(e, "direct-rendering", TRUE, nullptr);
         if (g_object_class_find_property(G_OBJECT_GET_CLASS(e), "max-threads"))
             g_object_set(e, "max-threads", kDecoderThreads, nullptr);
     }

@@ -4,7 +4,11 @@
 // position; opening another recording decodes nothing more of the one before.
 #include "tests/media/PlayerTestSupport.h"
 
+#include "media/FrameScaler.h"
+
 #include <QElapsedTimer>
+
+#include <cstring>
 
 #include <chrono>
 #include <vector>
@@ -78,6 +82,65 @@ TEST(PlayerFramePath, PicturesKeepTheDecodersPlanesAndAreConvertedOnlyWhenAsked)
     EXPECT_EQ(FrameNumber(front), FrameAt(1000, kFps));
     EXPECT_EQ(FrameWork().conversions, conversions + 1);
     EXPECT_TRUE(front->pixels.Made());
+}
+
+// The decoder renders into padded planes (rows longer than the picture, chroma planes after
+// padding rows); the conversion, the snapshot and the frame number read them as they lie.
+TEST(PlayerFramePath, PaddedPlanesConvertAndSnapshotAsTightOnes)
+{
+    recgen::RecordingSpec s = Spec(1);
+    s.durationMs = 2000;
+    s.fps = kFps;
+    s.width = 176;  // rows and height that no decoder alignment meets
+    s.height = 114;
+    const std::string path = Make("padded.mp4", s);
+    TestWindow w1(176, 114), w2;
+    CDShowPlayer player;
+    player.Init(1, &w1, &w2);
+    ASSERT_EQ(player.OpenFile(QString::fromStdString(path)), 1);
+    ASSERT_EQ(player.SeekMs(1000), 1);
+    const auto f = player.LastFrame(0);
+    ASSERT_TRUE(f && f->planes.Present());
+    ASSERT_EQ(f->planes.layout, PlaneLayout::I420);
+    const VideoPlanes& p = f->planes;
+    const int w = f->width, h = f->height;
+    ASSERT_EQ(w, 176);
+    ASSERT_EQ(h, 114);
+    EXPECT_TRUE(p.stride[0] > w || p.data[1] - p.data[0] > std::ptrdiff_t(p.stride[0]) * h)
+        << "the decoder's planes are not padded: this test shows nothing";
+
+    // The same picture in tight planes, converted the same way.
+    const int cw = (w + 1) / 2, ch = (h + 1) / 2;
+    // (libswscale reads whole words, past the end of the last row.)
+    std::vector<std::uint8_t> tight(std::size_t(w) * h + 2 * std::size_t(cw) * ch + 64);
+    std::uint8_t* planes[3] = {tight.data(), tight.data() + std::size_t(w) * h, tight.data() + std::size_t(w) * h + std::size_t(cw) * ch};
+    for (int i = 0; i < 3; ++i)
+        for (int y = 0; y < (i ? ch : h); ++y)
+            std::memcpy(planes[i] + std::size_t(y) * (i ? cw : w), p.data[i] + std::ptrdiff_t(y) * p.stride[i],
+                        std::size_t(i ? cw : w));
+    VideoFrame packed;
+    packed.width = w;
+    packed.height = h;
+    packed.planes = p;
+    packed.planes.keep = nullptr;
+    for (int i = 0; i < 3; ++i) {
+        packed.planes.data[i] = planes[i];
+        packed.planes.stride[i] = i ? cw : w;
+    }
+    FrameScaler::ConvertOnFirstRead(packed);
+    ASSERT_EQ(f->pixels.size(), packed.pixels.size());
+    EXPECT_TRUE(f->pixels == packed.pixels);
+    EXPECT_EQ(FrameNumber(f), FrameAt(1000, kFps));
+
+    // The snapshot: the same pixels, bottom row first.
+    std::vector<std::uint8_t> dib;
+    ASSERT_EQ(player.Graph()->GetCurrentImage(0, &dib), 0);
+    ASSERT_EQ(dib.size(), 40 + std::size_t(w) * 4 * h);
+    for (int y = 0; y < h; ++y)
+        ASSERT_EQ(std::memcmp(dib.data() + 40 + std::size_t(h - 1 - y) * w * 4,
+                              f->pixels.data() + std::size_t(y) * f->stride, std::size_t(w) * 4),
+                  0)
+            << "row " << y;
 }
 
 TEST(PlayerFramePath, HeldPicturesNeitherStallTheDecoderNorDieWithTheGraph)
