@@ -94,8 +94,12 @@ void CGSensorDlg::UpdateGSensorCursor(std::uint32_t nPositionMs)
         return;
     }
     if (before == after) return;
+    // One rectangle over both columns: a paint clipped to a region of several rectangles
+    // draws its images span by span, which Qt hands to its thread pool and waits for.
+    QRect columns;
     for (const std::optional<int>& x : {before, after})
-        if (x) update(QRect(*x, plot.top(), 1, plot.height()) & plot);
+        if (x) columns |= QRect(*x, plot.top(), 1, plot.height());
+    update(columns & plot);
 }
 
 void CGSensorDlg::paintEvent(QPaintEvent* event)
