@@ -24,6 +24,8 @@ void CSamplePlayerDlg::InitDashboard()
     m_dashLayer = QImage(1020, 720, QImage::Format_ARGB32_Premultiplied);
     m_dashLayer.fill(Qt::transparent);
     m_dashShown = m_dashLayer.copy();
+    PreparePainters();
+    PrepareSmartPanelSurface();
     // The panel's surface lies over its button; clicks go through to the button. It always
     // shows a whole picture (the button's first one until the panel is drawn), so it repaints
     // without the window beneath.

@@ -23,6 +23,20 @@ const QImage& PainterBitmap(int id)
     return *it;
 }
 
+void PrepareGlyphs(const QFont& font)
+{
+    // Every printable character: the date line shows the row's text as it stands.
+    static const QString glyphs = [] {
+        QString s;
+        for (char c = ' '; c <= '~'; ++c) s += QLatin1Char(c);
+        return s;
+    }();
+    QImage scratch(1200, 64, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&scratch);
+    p.setFont(font);
+    p.drawText(0, 48, glyphs);
+}
+
 int TruncPixel(double v)
 {
     if (!(v == v)) return 0;
@@ -430,6 +444,19 @@ void DrawCellText(QPainter* pDC, int left, int top, int right, int bottom, const
     pDC->restore();
 }
 
+namespace {
+QFont StripLabelFont() { return PainterFont(QStringLiteral("Arial"), 13, 6); }
+QFont InfoTextFont() { return PainterFont(QStringLiteral("Arial"), 12, 6); }
+}  // namespace
+
+void PreparePainters()
+{
+    PainterBitmap(kSpeedDialId);
+    PainterBitmap(kHeadingDialId);
+    PrepareGlyphs(StripLabelFont());
+    PrepareGlyphs(InfoTextFont());
+}
+
 void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
 {
     if (g_nLayoutMode != 0) return;
@@ -470,7 +497,7 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
     }
 
     pDC->save();
-    pDC->setFont(PainterFont(QStringLiteral("Arial"), 13, 6));
+    pDC->setFont(StripLabelFont());
     for (int i = 0; i < 5; ++i)
         DrawCellText(pDC, 216, 575 + 18 * i, 255, 615 + 18 * i, StripLabel(i), Qt::AlignRight, kWhite, true, kLabelBack);
     pDC->restore();
@@ -479,7 +506,7 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
 void DrawInfoText(QPainter* pDC)
 {
     pDC->save();
-    pDC->setFont(PainterFont(QStringLiteral("Arial"), 12, 6));
+    pDC->setFont(InfoTextFont());
     const std::int64_t slot = ClockSlot();
     if (g_nLayoutMode == 0) {
         int y = 465;

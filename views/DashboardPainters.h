@@ -49,6 +49,12 @@ extern const GCurve kSecondGSet[3];
 // A bitmap resource the painters copy from: they never change, so each is loaded once.
 const QImage& PainterBitmap(int id);
 
+// Load ahead of play what the first update to use it would otherwise load (a bitmap or a
+// face costs about a millisecond, a frame's time of the video): the dials' bitmaps and the
+// painters' fonts; a font's face with the glyphs of every printable character.
+void PreparePainters();
+void PrepareGlyphs(const QFont& font);
+
 // A pixel coordinate truncated toward zero from a double that may lie outside int (or be NaN).
 int TruncPixel(double v);
 

@@ -4,6 +4,7 @@
 #include "platform/ColorRef.h"
 #include "views/DashboardPainters.h"
 
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 
@@ -20,7 +21,35 @@ int LaneState(const SpeedAssistRecord& r, int flag, int warning, int gate)
     return r.words[warning] != 0 && r.words[gate] == 0 ? 2 : 1;
 }
 
+// A picture stretched over the panel, drawn once: the speed changes several times a second,
+// the picture seldom. The pictures are opaque, so a copy of this is the stretched drawing.
+const QImage& StretchedPicture(int id)
+{
+    static QHash<int, QImage> made;
+    auto it = made.find(id);
+    if (it == made.end()) {
+        QImage img(kSmartPanelSize, QImage::Format_RGB32);
+        img.fill(Qt::black);
+        QPainter p(&img);
+        const QImage& picture = PainterBitmap(id);
+        p.drawImage(QRect(QPoint(0, 0), kSmartPanelSize), picture, picture.rect());
+        p.end();
+        it = made.insert(id, img);
+    }
+    return *it;
+}
+
+QFont SpeedFont() { return PainterFont(QStringLiteral("Arial"), 42, 0, 400); }
+QFont UnitFont() { return PainterFont(QStringLiteral("Arial"), 15, 0, 400); }
+
 }  // namespace
+
+void PrepareSmartPanelSurface()
+{
+    for (int id = 448; id <= 459; ++id) StretchedPicture(id);
+    PrepareGlyphs(SpeedFont());
+    PrepareGlyphs(UnitFont());
+}
 
 int SmartPanelPicture(const SpeedAssistRecord& record)
 {
@@ -40,15 +69,12 @@ int SmartPanelPicture(const SpeedAssistRecord& record)
 
 void DrawSmartPanelSurface(QPainter* pDC, int pictureId, int speedKmh, int unit)
 {
-    if (pictureId != 0) {
-        const QImage& picture = PainterBitmap(pictureId);
-        pDC->drawImage(QRect(QPoint(0, 0), kSmartPanelSize), picture, picture.rect());
-    }
+    if (pictureId != 0) pDC->drawImage(QPoint(0, 0), StretchedPicture(pictureId));
     const int shown = unit == 0 ? speedKmh : static_cast<int>(speedKmh / 1.6);
     pDC->save();
-    pDC->setFont(PainterFont(QStringLiteral("Arial"), 42, 0, 400));
+    pDC->setFont(SpeedFont());
     DrawCellText(pDC, 30, 25, 110, 150, QString::asprintf("%3d", shown), Qt::AlignRight, kSpeedColour, false);
-    pDC->setFont(PainterFont(QStringLiteral("Arial"), 15, 0, 400));
+    pDC->setFont(UnitFont());
     DrawCellText(pDC, 113, 45, 150, 150, unit == 0 ? QStringLiteral("km/h") : QStringLiteral("mph"), Qt::AlignLeft,
                  kSpeedColour, false);
     pDC->restore();

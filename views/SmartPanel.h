@@ -13,3 +13,5 @@ int SmartPanelPicture(const SpeedAssistRecord& record);
 // Draws the picture stretched over the panel (none for 0) and the speed in the unit (0 km/h,
 // any other value mph) on top.
 void DrawSmartPanelSurface(QPainter* pDC, int pictureId, int speedKmh, int unit);
+// Makes ahead of play the twelve pictures stretched over the panel and the speed's fonts.
+void PrepareSmartPanelSurface();

@@ -205,6 +205,21 @@ TEST_F(Dashboard, AssistancePanelPictures)
     g_nGRecordCount = 0;
 }
 
+// Above and below the speed the panel is its picture stretched over it, whichever picture it
+// showed before.
+TEST_F(Dashboard, AssistancePanelPictureStretched)
+{
+    for (int picture : {448, 457, 453, 448}) {
+        const QImage bitmap = LoadBitmapResource(picture);
+        QImage want(kSmartPanelSize, QImage::Format_RGB32);
+        QPainter p(&want);
+        p.drawImage(QRect(QPoint(0, 0), kSmartPanelSize), bitmap, bitmap.rect());
+        p.end();
+        const QImage got = Surface(picture, 0, 0);
+        for (const QRect& r : {QRect(0, 0, 180, 25), QRect(0, 110, 180, 55)}) EXPECT_EQ(got.copy(r), want.copy(r)) << picture;
+    }
+}
+
 TEST_F(Dashboard, AssistancePanelSpeedInTheUnit)
 {
     Start();
