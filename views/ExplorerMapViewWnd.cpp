@@ -65,7 +65,11 @@ QString CExplorerMapViewWnd::CallJScript(const QString& text)
 bool CExplorerMapViewWnd::PostJScript(const QString& text)
 {
     if (text.isEmpty()) return false;
-    const ScriptText parsed = ParseScriptText(text);
+    if (text != m_lastPostText) {
+        m_lastPostText = text;
+        m_lastPostParsed = ParseScriptText(text);
+    }
+    const ScriptText& parsed = m_lastPostParsed;
     if (!m_pBrowser || parsed.name.isEmpty()) return false;
     QVariantList args;
     for (const QString& a : parsed.args) args.append(a);

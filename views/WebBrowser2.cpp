@@ -152,7 +152,12 @@ bool CWebBrowser2::PostScriptFunction(const QString& name, const QVariantList& a
     if (!page || m_missing.contains(name)) return false;
     QPointer<CWebBrowser2> self(this);
     const int document = m_nDocument;
-    page->runJavaScript(FunctionCallScript(name, args), [self, document, name](const QVariant& answer) {
+    if (m_lastPostScript.isNull() || name != m_lastPostName || args != m_lastPostArgs) {
+        m_lastPostName = name;
+        m_lastPostArgs = args;
+        m_lastPostScript = FunctionCallScript(name, args);
+    }
+    page->runJavaScript(m_lastPostScript, [self, document, name](const QVariant& answer) {
         if (self && self->m_nDocument == document && !answer.toMap().value(QStringLiteral("found")).toBool())
             self->m_missing.insert(name);
     });

@@ -71,4 +71,7 @@ private:
     QSet<QString> m_missing;
     // Counts loads, so that a late answer about an older document is not taken for this one.
     int m_nDocument = 0;
+    // The script of the last posted call: the update posts the same call five times a second.
+    QString m_lastPostName, m_lastPostScript;
+    QVariantList m_lastPostArgs;
 };
