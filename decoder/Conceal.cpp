@@ -189,13 +189,10 @@ int GuessInterMb(DecoderInstance* d, int mb) {
     const int score = EdgeMismatch(d, mb);
     if (bestScore < 0 || score < bestScore) best = v, bestScore = score;
   };
+  // Only vectors the picture used: a search around them fits the edges'
+  // few samples rather than the MB and so loses more than it wins.
   for (int i = 0; i < n; ++i)
     if (i != 1 || cand[1].x != 0 || cand[1].y != 0) tryMv(cand[i]);
-  // One step around the best, in the vectors' own unit.
-  const DecMv centre = best;
-  for (int dy = -1; dy <= 1; ++dy)
-    for (int dx = -1; dx <= 1; ++dx)
-      if (dx || dy) tryMv(DecMv{static_cast<int16_t>(centre.x + dx), static_cast<int16_t>(centre.y + dy)});
   PredictFrameMb(d, d->fwdRef, &best, 1, false);
   DecMv* mv = d->blockMvMap + 4 * mb;
   mv[0] = mv[1] = mv[2] = mv[3] = best;
