@@ -17,3 +17,4 @@ viewer_test(decoder_inter_motion_test SOURCES decoder/InterMotionTest.cpp LIBS d
 viewer_test(decoder_inter_crafted_test SOURCES decoder/InterCraftedTest.cpp LIBS decoder PkgConfig::FFMPEG)
 viewer_test(decoder_size_change_test SOURCES decoder/SizeChangeTest.cpp LIBS decoder PkgConfig::FFMPEG)
 viewer_test(decoder_packet_damage_test SOURCES decoder/PacketDamageTest.cpp LIBS decoder PkgConfig::FFMPEG)
+viewer_test(decoder_conceal_sweep_test SOURCES decoder/ConcealSweepTest.cpp LIBS decoder PkgConfig::FFMPEG)

@@ -3,6 +3,7 @@
 // by libavcodec for comparison.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -77,6 +79,28 @@ inline Split SplitH263(const std::vector<uint8_t>& s) {
     out.chunks.emplace_back(s.begin() + static_cast<long>(starts[k]), s.begin() + static_cast<long>(end));
   }
   return out;
+}
+
+// Noise bursts of 1-8 bytes and cut stretches of 20-200 bytes at random
+// places of random chunks; bytes 0-7 of a chunk (start code and the start
+// of the VOP header) stay.
+inline Split Damage(const Split& clean, uint32_t seed, int bursts, int cuts) {
+  constexpr size_t kHeaderBytes = 8;
+  Split s = clean;
+  std::mt19937 rng(seed);
+  for (int i = 0; i < bursts + cuts; ++i) {
+    auto& chunk = s.chunks[rng() % s.chunks.size()];
+    if (chunk.size() < kHeaderBytes + 16) continue;
+    const size_t at = kHeaderBytes + rng() % (chunk.size() - kHeaderBytes - 8);
+    if (i < bursts) {
+      const size_t n = 1 + rng() % 8;
+      for (size_t k = at; k < at + n && k < chunk.size(); ++k) chunk[k] = static_cast<uint8_t>(rng() | 1);
+    } else {
+      const size_t n = std::min<size_t>(20 + rng() % 181, chunk.size() - at);
+      chunk.erase(chunk.begin() + static_cast<long>(at), chunk.begin() + static_cast<long>(at + n));
+    }
+  }
+  return s;
 }
 
 struct Packet {

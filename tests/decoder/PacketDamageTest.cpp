@@ -34,28 +34,6 @@ struct DamageCase {
   int cuts;    // stretches of 20-200 bytes removed
 };
 
-// Bytes 0-7 of a chunk (start code and the start of the VOP header) stay.
-constexpr size_t kHeaderBytes = 8;
-
-// Noise bursts and cuts at random places of random pictures.
-Split Damage(const Split& clean, const DamageCase& c) {
-  Split s = clean;
-  std::mt19937 rng(c.seed);
-  for (int i = 0; i < c.bursts + c.cuts; ++i) {
-    auto& chunk = s.chunks[rng() % s.chunks.size()];
-    if (chunk.size() < kHeaderBytes + 16) continue;
-    const size_t at = kHeaderBytes + rng() % (chunk.size() - kHeaderBytes - 8);
-    if (i < c.bursts) {
-      const size_t n = 1 + rng() % 8;
-      for (size_t k = at; k < at + n && k < chunk.size(); ++k) chunk[k] = static_cast<uint8_t>(rng() | 1);
-    } else {
-      const size_t n = std::min<size_t>(20 + rng() % 181, chunk.size() - at);
-      chunk.erase(chunk.begin() + static_cast<long>(at), chunk.begin() + static_cast<long>(at + n));
-    }
-  }
-  return s;
-}
-
 double MeanPsnr(const std::vector<Picture>& got, const std::vector<Picture>& ref, double* worst) {
   double sum = 0;
   *worst = 99;
@@ -98,7 +76,7 @@ TEST(PacketDamageTest, ConcealsAtLeastAsWellAsFfmpeg) {
     ASSERT_EQ(theirClean.size(), size_t(kFrames));
     ASSERT_EQ(ourClean.size(), size_t(kFrames));
 
-    const Split bad = Damage(clean, c);
+    const Split bad = Damage(clean, c.seed, c.bursts, c.cuts);
     const auto theirs = DecodeWithFfmpeg(bad, AV_CODEC_ID_MPEG4);
     const auto ours = OurDecoder(bad.config, 0).DecodeAll(bad.chunks);
     ASSERT_EQ(ours.size(), size_t(kFrames));
