@@ -31,10 +31,13 @@ void PrepareGlyphs(const QFont& font)
         for (char c = ' '; c <= '~'; ++c) s += QLatin1Char(c);
         return s;
     }();
-    QImage scratch(1200, 64, QImage::Format_ARGB32_Premultiplied);
+    const QFontMetrics metrics(font);
+    QImage scratch(metrics.horizontalAdvance(glyphs) + 8, metrics.height(), QImage::Format_ARGB32_Premultiplied);
     QPainter p(&scratch);
     p.setFont(font);
-    p.drawText(0, 48, glyphs);
+    // Qt keeps a glyph drawn at each quarter of a pixel apart: four starts a quarter apart put
+    // every glyph at each of them.
+    for (int quarter = 0; quarter < 4; ++quarter) p.drawText(QPointF(quarter / 4.0 + 0.125, metrics.ascent()), glyphs);
 }
 
 int TruncPixel(double v)
