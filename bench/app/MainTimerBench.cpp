@@ -28,6 +28,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <string>
 #include <sys/resource.h>
 #include <vector>
 
@@ -47,7 +49,19 @@ double ThreadCpuSeconds()
 struct UpdateTimes {
     double cpu[4];  // GUI thread CPU before the update, after it and after each window's paint
     long involuntary, voluntary, faults;  // the thread's context switches and page faults during it
+    long steal;                           // the machine's steal ticks around it
 };
+
+// The time the hypervisor took the machine's processors away, in 10 ms ticks (all of them).
+long StealTicks()
+{
+    std::ifstream stat("/proc/stat");
+    std::string cpu;
+    long fields[8] = {};
+    stat >> cpu;
+    for (long& f : fields) stat >> f;
+    return fields[7];
+}
 
 // The same instructions every time, about as long as an update: what varies is the machine.
 [[gnu::noinline]] double FixedLoopCpuSeconds()
@@ -144,8 +158,10 @@ int main(int argc, char** argv)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
         QElapsedTimer t;
         t.start();
-        const UpdateTimes c = MeasuredUpdate(dlg);
+        const long steal = StealTicks();
+        UpdateTimes c = MeasuredUpdate(dlg);
         ticks.push_back(double(t.nsecsElapsed()) / 1e9);
+        c.steal = StealTicks() - steal;
         const double cpu = c.cpu[kStages] - c.cpu[0];
         if (cpuTicks.empty() || cpu > *std::max_element(cpuTicks.begin(), cpuTicks.end())) worstUpdate = c;
         cpuTicks.push_back(cpu);
@@ -161,8 +177,9 @@ int main(int argc, char** argv)
     const double cpuMedian = medianOf(sorted(cpuTicks)), cpuWorst = cpuTicks.back();
     std::printf("one update (wall): median %.3f ms, worst %.3f ms\n", median * 1e3, worst * 1e3);
     std::printf("one update (GUI thread CPU): median %.3f ms, worst %.3f ms (%ld involuntary and %ld voluntary "
-                "context switches, %ld page faults in it)\n",
-                cpuMedian * 1e3, cpuWorst * 1e3, worstUpdate.involuntary, worstUpdate.voluntary, worstUpdate.faults);
+                "context switches, %ld page faults in it, %ld steal ticks of the machine around it)\n",
+                cpuMedian * 1e3, cpuWorst * 1e3, worstUpdate.involuntary, worstUpdate.voluntary, worstUpdate.faults,
+                worstUpdate.steal);
     for (int s = 0; s < kStages; ++s) {
         const std::vector<double>& v = sorted(stages[s]);
         std::printf("  %-18s median %.3f, worst %.3f\n", stageNames[s], medianOf(v) * 1e3, v.back() * 1e3);
