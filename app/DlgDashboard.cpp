@@ -166,7 +166,7 @@ void CSamplePlayerDlg::DrawSmartPanel()
     QPainter p(&surface);
     DrawSmartPanelSurface(&p, m_nSmartPicture, speed, g_nSpeedUnit);
     p.end();
-    Item<QLabel>(IDC_STATIC_SMART)->setPixmap(QPixmap::fromImage(surface));
+    Item<QLabel>(IDC_STATIC_SMART)->setPixmap(QPixmap::fromImage(std::move(surface)));  // not copied again
 }
 
 void CSamplePlayerDlg::OnBnClickedGraphMode()

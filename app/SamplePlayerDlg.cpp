@@ -348,7 +348,7 @@ void CSamplePlayerDlg::paintEvent(QPaintEvent* event)
     // layer over it.
     QPainter p(this);
     for (const QRect& r : event->region()) {
-        p.fillRect(r, Qt::black);
+        if (m_bmpSkin.isNull() || !m_bmpSkin.rect().contains(r)) p.fillRect(r, Qt::black);  // the skin is opaque
         if (!m_bmpSkin.isNull()) p.drawImage(r.topLeft(), m_bmpSkin, r);
         if (g_nLayoutMode == 0) p.drawImage(r.topLeft(), m_dashLayer, r);
     }
