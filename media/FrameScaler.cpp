@@ -30,15 +30,6 @@ bool FrameScaler::Scale(const VideoPlanes& planes, int width, int height, VideoR
     const bool nv12 = planes.layout == PlaneLayout::NV12;
     if (!nv12 && !planes.data[2]) return false;
 
-    // Area averaging when the picture shrinks (a pane is mostly smaller than the video), bilinear
-    // when it grows: as smooth as bilinear filtering, with a quarter less work on the way down.
-    m_ctx = sws_getCachedContext(m_ctx, s.width, s.height, nv12 ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P, outWidth,
-                                 outHeight, AV_PIX_FMT_BGRA, SWS_AREA, nullptr, nullptr, nullptr);
-    if (!m_ctx) return false;
-    const int* matrix = sws_getCoefficients(planes.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
-    sws_setColorspaceDetails(m_ctx, matrix, planes.fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
-                             1 << 16, 1 << 16);
-
     const std::uint8_t* src[4] = {planes.data[0] + std::ptrdiff_t(s.y) * planes.stride[0] + s.x, nullptr, nullptr,
                                   nullptr};
     int srcStride[4] = {planes.stride[0], planes.stride[1], 0, 0};
@@ -50,9 +41,24 @@ bool FrameScaler::Scale(const VideoPlanes& planes, int width, int height, VideoR
         src[2] = planes.data[2] + std::ptrdiff_t(s.y / 2) * planes.stride[2] + s.x / 2;
         srcStride[2] = planes.stride[2];
     }
+    ++FrameWork().conversions;
+    // Shrinking: the area average. Kept at its size, libswscale's unscaled conversion is quicker.
+    const bool kept = s.width == outWidth && s.height == outHeight;
+    if (!kept && BoxScaler::Applies(s.width, s.height, outWidth, outHeight)) {
+        VideoPlanes part = planes;
+        for (int i = 0; i < 3; ++i) part.data[i] = src[i];
+        return m_box.Convert(part, s.width, s.height, out, outStride, outWidth, outHeight);
+    }
+
+    // Growing one way at least: libswscale's area mode, bilinear where the picture grows.
+    m_ctx = sws_getCachedContext(m_ctx, s.width, s.height, nv12 ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P, outWidth,
+                                 outHeight, AV_PIX_FMT_BGRA, SWS_AREA, nullptr, nullptr, nullptr);
+    if (!m_ctx) return false;
+    const int* matrix = sws_getCoefficients(planes.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
+    sws_setColorspaceDetails(m_ctx, matrix, planes.fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
+                             1 << 16, 1 << 16);
     std::uint8_t* dst[4] = {out, nullptr, nullptr, nullptr};
     int dstStride[4] = {outStride, 0, 0, 0};
-    ++FrameWork().conversions;
     return sws_scale(m_ctx, src, srcStride, 0, s.height, dst, dstStride) == outHeight;
 }
 

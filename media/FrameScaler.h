@@ -1,7 +1,9 @@
 #pragma once
-// One libswscale pass from a picture's decoder planes to 32-bit BGRA: the colour conversion
-// and the scaling are done together, never one after the other. The scaler is kept between
-// calls and made again only when the sizes change.
+// One pass from a picture's decoder planes to 32-bit BGRA: the colour conversion and the
+// scaling are done together, never one after the other. A picture that shrinks is area
+// averaged by BoxScaler; one that grows or keeps its size goes through libswscale. Both keep
+// their weights between calls and make them again only when the sizes change.
+#include "media/BoxScaler.h"
 #include "platform/VideoWindow.h"
 
 #include <cstdint>
@@ -28,5 +30,6 @@ public:
     static void ConvertOnFirstRead(VideoFrame& frame);
 
 private:
+    BoxScaler m_box;
     SwsContext* m_ctx = nullptr;
 };

@@ -1,0 +1,174 @@
+// The one-pass shrink and conversion against a double-precision area average of each plane
+// and the matrix in doubles: sizes odd and even, whole and fractional ratios, both matrices and
+// ranges, I420 and NV12, planes with padded rows; the SSE2 and plain paths give the same bytes,
+// and nothing is written past an output row.
+#include "media/BoxScaler.h"
+#include "media/FrameScaler.h"
+#include "tests/media/AreaReference.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace {
+
+// A picture's planes, each row `pad` bytes longer than its samples, the padding filled with
+// bytes that would show if read; each plane exactly as long as its last row needs.
+struct Planes {
+    std::vector<std::uint8_t> y, u, v;  // u: NV12's interleaved chroma
+    VideoPlanes planes;
+
+    Planes(int w, int h, bool interleaved, int pad, bool bt709, bool fullRange, std::uint32_t seed)
+    {
+        std::mt19937 random(seed);
+        const int cw = (w + 1) / 2, ch = (h + 1) / 2;
+        const int ys = w + pad, cs = (interleaved ? 2 * cw : cw) + pad;
+        // Smooth areas, edges and noise: every kind of detail the average must keep.
+        const auto fill = [&](std::vector<std::uint8_t>& p, int stride, int samples, int rows) {
+            p.assign(std::size_t(stride) * (rows - 1) + samples, 0xEE);
+            for (int r = 0; r < rows; ++r)
+                for (int x = 0; x < samples; ++x) {
+                    const int smooth = (x * 7 + r * 3) % 256, edge = ((x / 5 + r / 3) % 2) * 200;
+                    const int pick = int(random() % 3);
+                    p[std::size_t(r) * stride + x] =
+                        std::uint8_t(pick == 0 ? smooth : pick == 1 ? edge + 20 : int(random() % 256));
+                }
+        };
+        fill(y, ys, w, h);
+        fill(u, cs, interleaved ? 2 * cw : cw, ch);
+        if (!interleaved) fill(v, cs, cw, ch);
+        planes.layout = interleaved ? PlaneLayout::NV12 : PlaneLayout::I420;
+        planes.data[0] = y.data();
+        planes.data[1] = u.data();
+        planes.data[2] = interleaved ? nullptr : v.data();
+        planes.stride[0] = ys;
+        planes.stride[1] = cs;
+        planes.stride[2] = interleaved ? 0 : cs;
+        planes.bt709 = bt709;
+        planes.fullRange = fullRange;
+    }
+};
+
+TEST(BoxScaler, ShrinksAndConvertsAsTheAreaAverageOfEachPlane)
+{
+    const struct {
+        int w, h, outW, outH;
+    } sizes[] = {
+        {96, 54, 32, 18},    // a third both ways (1920x1080 into 640x360)
+        {64, 36, 16, 12},    // a quarter across, a third down (1280x720 into 320x240)
+        {100, 60, 37, 23},   // fractional ratios
+        {61, 47, 20, 9},     // odd sizes: a half chroma sample at the right and bottom edges
+        {33, 17, 33, 17},    // kept size
+        {50, 30, 49, 29},    // barely shrinking
+        {77, 41, 1, 1},      // the whole picture in one pixel
+        {40, 40, 13, 40},    // shrinking across only
+        {35, 9, 6, 3},       // fewer outputs than a group of four at the end of a row
+    };
+    std::uint32_t seed = 1;
+    for (const auto& s : sizes)
+        for (const bool nv12 : {false, true})
+            for (const bool bt709 : {false, true})
+                for (const bool full : {false, true}) {
+                    const Planes p(s.w, s.h, nv12, nv12 ? 3 : 13, bt709, full, seed++);
+                    const std::vector<std::uint8_t> reference = AreaReference(p.planes, s.w, s.h, s.outW, s.outH);
+                    std::vector<std::uint8_t> outs[2];
+                    for (const bool simd : {false, true}) {
+                        // Rows of the output longer than its pixels: what lies past them stays.
+                        const int stride = s.outW * 4 + 12;
+                        std::vector<std::uint8_t>& out = outs[simd];
+                        out.assign(std::size_t(stride) * s.outH, 0x5A);
+                        BoxScaler scaler;
+                        ASSERT_TRUE(scaler.Convert(p.planes, s.w, s.h, out.data(), stride, s.outW, s.outH, simd));
+                        int worst = 0;
+                        double total = 0;
+                        for (int r = 0; r < s.outH; ++r) {
+                            for (int i = 0; i < s.outW * 4; ++i) {
+                                const int d = std::abs(out[std::size_t(r) * stride + i] -
+                                                       reference[(std::size_t(r) * s.outW) * 4 + i]);
+                                worst = std::max(worst, d);
+                                total += d;
+                            }
+                            for (int i = s.outW * 4; i < stride; ++i)
+                                ASSERT_EQ(out[std::size_t(r) * stride + i], 0x5A) << "written past row " << r;
+                        }
+                        const auto where = ::testing::Message() << s.w << "x" << s.h << " to " << s.outW << "x" << s.outH
+                                                                << (nv12 ? " NV12" : " I420") << (bt709 ? " 709" : " 601")
+                                                                << (full ? " full" : " studio") << (simd ? " SSE2" : " C++");
+                        EXPECT_LE(worst, 2) << where;
+                        EXPECT_LT(total / (s.outW * s.outH * 4), 0.3) << where;
+                    }
+                    EXPECT_EQ(outs[0], outs[1]) << s.w << "x" << s.h << " to " << s.outW << "x" << s.outH;
+                }
+}
+
+TEST(BoxScaler, TakesOnlyPicturesThatDoNotGrow)
+{
+    BoxScaler scaler;
+    const Planes p(20, 10, false, 0, false, false, 7);
+    std::vector<std::uint8_t> out(40 * 20 * 4);
+    EXPECT_FALSE(scaler.Convert(p.planes, 20, 10, out.data(), 40 * 4, 40, 20));
+    EXPECT_FALSE(scaler.Convert(p.planes, 20, 10, out.data(), 21 * 4, 21, 5));
+    EXPECT_FALSE(BoxScaler::Applies(20, 10, 0, 5));
+    EXPECT_TRUE(scaler.Convert(p.planes, 20, 10, out.data(), 20 * 4, 20, 10));
+}
+
+// Quarters of known colours through the frame scaler, shrunk, kept and grown, on both matrices
+// and ranges: the middle of each quarter comes out in its colour.
+TEST(FrameScaler, KnownColoursComeOutAtTheirPixels)
+{
+    struct Case {
+        bool bt709, full;
+        std::uint8_t yuv[4][3];  // red, green, blue, white
+    };
+    const Case cases[] = {
+        {false, false, {{81, 90, 240}, {145, 54, 34}, {41, 240, 110}, {235, 128, 128}}},
+        {true, false, {{63, 102, 240}, {173, 42, 26}, {32, 240, 118}, {235, 128, 128}}},
+        {false, true, {{76, 85, 255}, {150, 44, 21}, {29, 255, 107}, {255, 128, 128}}},
+        {true, true, {{54, 99, 255}, {182, 30, 12}, {18, 255, 116}, {255, 128, 128}}},
+    };
+    const std::uint8_t expected[4][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {255, 255, 255}};  // B, G, R
+    const int w = 192, h = 108;
+    for (const Case& c : cases)
+        for (const bool nv12 : {false, true}) {
+            std::vector<std::uint8_t> y(std::size_t(w) * h), uv(std::size_t(w) * h / 2), u(uv.size() / 2),
+                v(uv.size() / 2);
+            for (int r = 0; r < h; ++r)
+                for (int x = 0; x < w; ++x) {
+                    const auto& s = c.yuv[(r >= h / 2) * 2 + (x >= w / 2)];
+                    y[std::size_t(r) * w + x] = s[0];
+                    if (x % 2 || r % 2) continue;
+                    const std::size_t ci = std::size_t(r / 2) * (w / 2) + x / 2;
+                    u[ci] = uv[2 * ci] = s[1];
+                    v[ci] = uv[2 * ci + 1] = s[2];
+                }
+            VideoPlanes planes;
+            planes.layout = nv12 ? PlaneLayout::NV12 : PlaneLayout::I420;
+            planes.data[0] = y.data();
+            planes.data[1] = nv12 ? uv.data() : u.data();
+            planes.data[2] = nv12 ? nullptr : v.data();
+            planes.stride[0] = w;
+            planes.stride[1] = planes.stride[2] = nv12 ? w : w / 2;
+            planes.bt709 = c.bt709;
+            planes.fullRange = c.full;
+            for (const int outW : {64, 48, 191, 192, 384}) {
+                const int outH = outW * h / w;
+                std::vector<std::uint8_t> out(std::size_t(outW) * outH * 4);
+                FrameScaler scaler;
+                ASSERT_TRUE(scaler.Scale(planes, w, h, VideoRect{0, 0, w, h}, out.data(), outW * 4, outW, outH));
+                for (int q = 0; q < 4; ++q) {
+                    const int px = (q % 2) * outW / 2 + outW / 4, py = (q / 2) * outH / 2 + outH / 4;
+                    const std::uint8_t* got = &out[(std::size_t(py) * outW + px) * 4];
+                    for (int ch = 0; ch < 3; ++ch)
+                        EXPECT_NEAR(got[ch], expected[q][ch], 3)
+                            << "quarter " << q << " channel " << ch << " at " << outW << (c.bt709 ? " 709" : " 601")
+                            << (c.full ? " full" : " studio") << (nv12 ? " NV12" : " I420");
+                    EXPECT_EQ(got[3], 255);
+                }
+            }
+        }
+}
+
+}  // namespace
