@@ -11,8 +11,10 @@
 //   valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*MeasuredUpdate*' bench_main_timer
 #include "app/ControlIds.h"
 #include "app/SamplePlayerDlg.h"
+#include "media/TrackData.h"
 #include "tools/recgen/RecordingGenerator.h"
 #include "views/DashboardPainters.h"
+#include "views/GSensorDlg.h"
 #include "views/ListDlg.h"
 
 #include <QApplication>
@@ -216,6 +218,23 @@ int main(int argc, char** argv)
     part("position update", [&] { dlg.UpdatePlayPosition(); });
     part("whole OnTimer", [&] { dlg.OnTimer(100); });
     part("panel repaint", [&] { dlg.GetDlgItem(IDC_STATIC_SMART)->repaint(); });
+    // The G-sensor window drawn for another recording's samples: 60 seconds of them at 10 a
+    // second, two sets in turn, so that each drawing draws the curves anew.
+    CTextData other;
+    for (int i = 0; i <= 600; ++i) {
+        CGSensorData s;
+        s.m_nTimeMs = static_cast<std::uint32_t>(i * 100);
+        s.m_nAxis1 = (i * 37) % 200 - 100;
+        s.m_nAxis2 = (i * 13) % 120 - 60;
+        s.m_nAxis3 = (i * 7) % 80 - 40;
+        other.m_aGSensorData.push_back(s);
+    }
+    CGSensorDlg fresh(&other);
+    QImage window(fresh.size(), QImage::Format_RGB32);
+    part("G-sensor, new samples", [&] {
+        for (CGSensorData& s : other.m_aGSensorData) s.m_nAxis3 = -s.m_nAxis3;
+        fresh.render(&window);
+    });
     dlg.OnBnClickedExit();
     return 0;
 }
