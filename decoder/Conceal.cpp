@@ -43,8 +43,15 @@ constexpr uint8_t kSuspect = 5;
 constexpr uint8_t kUnsure = 6;
 constexpr uint8_t kWeighed = 7;
 
+// An MB of a packet that ended where it must with fewer MBs than the next
+// header says: a packet lost after it, or damage its codes resynchronised
+// from. Replaced only where it steps far from the MBs decoded around it.
+constexpr uint8_t kShort = 8;
+
 // The MB holds no picture of its own (or none to be trusted) yet.
-inline bool Pending(uint8_t mark) { return mark == kGuess || mark == kFill || mark == kUnsure || mark == kWeighed; }
+inline bool Pending(uint8_t mark) {
+  return mark == kGuess || mark == kFill || mark == kUnsure || mark == kWeighed || mark == kShort;
+}
 
 inline int Sad(const uint8_t* a, int aStep, const uint8_t* b, int bStep) {
   int s = 0;
@@ -54,15 +61,19 @@ inline int Sad(const uint8_t* a, int aStep, const uint8_t* b, int bStep) {
 
 // How badly the current MB's edges join its neighbours that hold decoded
 // (or already refined) pictures: the sum of absolute steps across them.
-int EdgeMismatch(const DecoderInstance* d, int mb) {
+// decodedOnly: only neighbours decoded in this picture, not concealed;
+// *edges gets how many edges were weighed.
+int EdgeMismatch(const DecoderInstance* d, int mb, bool decodedOnly = false, int* edges = nullptr) {
   const int w = d->mbWidth, stride = d->stride;
   const uint8_t* p = d->curY;
   const uint8_t* map = d->errorMap;
-  int s = 0;
-  if (d->mbX > 0 && !Pending(map[mb - 1])) s += Sad(p, stride, p - 1, stride);
-  if (d->mbX + 1 < w && !Pending(map[mb + 1])) s += Sad(p + 15, stride, p + 16, stride);
-  if (d->mbY > 0 && !Pending(map[mb - w])) s += Sad(p, 1, p - stride, 1);
-  if (mb + w < d->mbCount && !Pending(map[mb + w])) s += Sad(p + 15 * stride, 1, p + 16 * stride, 1);
+  auto use = [&](int n) { return decodedOnly ? map[n] == 0 : !Pending(map[n]); };
+  int s = 0, n = 0;
+  if (d->mbX > 0 && use(mb - 1)) s += Sad(p, stride, p - 1, stride), ++n;
+  if (d->mbX + 1 < w && use(mb + 1)) s += Sad(p + 15, stride, p + 16, stride), ++n;
+  if (d->mbY > 0 && use(mb - w)) s += Sad(p, 1, p - stride, 1), ++n;
+  if (mb + w < d->mbCount && use(mb + w)) s += Sad(p + 15 * stride, 1, p + 16 * stride, 1), ++n;
+  if (edges) *edges = n;
   return s;
 }
 
@@ -257,8 +268,9 @@ void ConcealLostMacroblocks(DecoderInstance* d, int targetMb) {
   }
 }
 
-void MarkSuspect(DecoderInstance* d, int from, int to) {
-  if (to > from) std::memset(d->errorMap + from, d->vol->data_partitioned ? kSuspect : kUnsure, size_t(to - from));
+void MarkSuspect(DecoderInstance* d, int from, int to, bool whole) {
+  const uint8_t mark = whole ? kShort : d->vol->data_partitioned ? kSuspect : kUnsure;
+  if (to > from) std::memset(d->errorMap + from, mark, size_t(to - from));
 }
 
 void RefineConcealment(DecoderInstance* d) {
@@ -297,11 +309,13 @@ void RefineConcealment(DecoderInstance* d) {
   constexpr int kBetter = 3;
   bool unsure = false;
   for (int mb = 0; mb < d->mbCount; ++mb) {
-    if (d->errorMap[mb] != kSuspect && d->errorMap[mb] != kUnsure) continue;
-    unsure |= d->errorMap[mb] == kUnsure;
-    const uint8_t weighed = d->errorMap[mb] == kUnsure ? kWeighed : 1;
+    const uint8_t mark = d->errorMap[mb];
+    if (mark != kSuspect && mark != kUnsure && mark != kShort) continue;
+    unsure |= mark != kSuspect;
+    const uint8_t weighed = mark != kSuspect ? kWeighed : 1;
     SeekMacroblock(d, mb);
-    const int decoded = EdgeMismatch(d, mb);
+    int edges = 0;
+    const int decoded = EdgeMismatch(d, mb, mark == kShort, &edges);
     uint8_t saved[384];
     DecMv mvs[4];
     KeepMb(d, saved, false);
@@ -319,6 +333,10 @@ void RefineConcealment(DecoderInstance* d) {
         CopyReferenceMb(d);
       guessed = EdgeMismatch(d, mb);
     }
+    // An MB of a short packet is weighed against decoded MBs only, and kept
+    // unless it steps far from them: a lost packet after it leaves it whole.
+    constexpr int kGarbageStep = 4;  // mean absolute step across an edge
+    if (mark == kShort) guessed = decoded < kGarbageStep * 16 * edges ? decoded : EdgeMismatch(d, mb, true);
     if (kBetter * guessed >= decoded) {
       KeepMb(d, saved, true);
       std::memcpy(d->blockMvCursor, mvs, sizeof mvs);

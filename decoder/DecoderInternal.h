@@ -68,9 +68,10 @@ void ConcealLostMacroblocks(DecoderInstance* d, int targetMb);
 // predicted again with the vector that joins their neighbours best (B-VOPs:
 // direct mode), and marked lost (1).
 void RefineConcealment(DecoderInstance* d);
-// MBs [from, to) decoded in a damaged packet before the damage showed: lost,
+// MBs [from, to) decoded in a damaged packet before the damage showed (whole:
+// in a packet that ended where it must, short of the next header's MB): lost,
 // and replaced by a guess when it joins their neighbours much better.
-void MarkSuspect(DecoderInstance* d, int from, int to);
+void MarkSuspect(DecoderInstance* d, int from, int to, bool whole = false);
 // MBs from mbNum up to targetMb (at most packetPartsEnd) of a packet whose
 // texture failed, from its partitions: inter MBs predicted with their own
 // vectors, intra MBs from their DCs; marked lost.

@@ -5,7 +5,8 @@
 // stuffing ahead of the marker, no MB past the next header's first) is
 // damaged: it is taken back and marked lost, the packet header parser
 // conceals it and the next packet decodes from its own marker. One that ends
-// there with fewer MBs than the next header says is marked lost but kept.
+// there with fewer MBs than the next header says is marked lost, its MBs
+// kept where they join the MBs around them.
 // A data-partitioned packet whose motion or DC partition checked is
 // concealed from it at once.
 #include <cstring>
@@ -117,11 +118,11 @@ int EndPacket(DecoderInstance* d)
         Seek(r, at);
         // Fewer MBs than the next header says (and that header's MB number
         // not damaged itself): a packet lost whole after this one, or damage
-        // the codes resynchronised from. The pictures stay, the MBs count as
-        // lost.
+        // the codes resynchronised from. The MBs count as lost; their
+        // pictures stay unless they step far from the MBs around them.
         if (d->packetCheck == 2 && d->mbNum < d->packetEndMb && d->mbNum > d->packetFirstMb &&
             !HeaderMbDamaged(d, d->packetEnd, d->packetEndMb)) {
-            std::memset(d->errorMap + d->packetFirstMb, 1, size_t(d->mbNum - d->packetFirstMb));
+            MarkSuspect(d, d->packetFirstMb, d->mbNum, true);
             d->cur->decodedMbs = d->packetDecodedMbs;
             if (d->mbNum < d->packetPartsEnd) {
                 SeekPacketMacroblock(d, d->mbNum);
