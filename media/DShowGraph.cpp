@@ -645,7 +645,7 @@ void CDShowGraph::AlignRenderers()
     if (!m_bEos) Seek(pos, m_dAppliedRate);
 }
 
-HRESULT CDShowGraph::Stop()
+HRESULT CDShowGraph::Stop(bool realign)
 {
     if (!m_bReady) return -1;
     if (m_nState != kStateRunning && m_nState != kStatePaused) return VFW_E_WRONG_STATE;
@@ -654,7 +654,7 @@ HRESULT CDShowGraph::Stop()
     const HRESULT hr = ChangeState(GST_STATE_PAUSED, kStateTimeoutMs);
     if (FAILED(hr)) return hr;
     m_nState = kStateStopped;
-    if (wasRunning) AlignRenderers();
+    if (wasRunning && realign) AlignRenderers();
     return S_OK;
 }
 

@@ -55,7 +55,9 @@ public:
 
     HRESULT Play();
     HRESULT Pause();
-    HRESULT Stop();
+    // realign false: the graph is closed next, and cueing its renderers again at one
+    // position would only decode pictures nobody sees.
+    HRESULT Stop(bool realign = true);
     HRESULT StopWhenReady();
 
     // 100-ns units. Without a pipeline they answer 0 and leave *out untouched.

@@ -60,7 +60,7 @@ void CDShowPlayer::Close()
 
 int CDShowPlayer::StopAndClose()
 {
-    if (m_pGraph) m_pGraph->Stop();
+    if (m_pGraph) m_pGraph->Stop(false);
     Close();
     return 1;
 }
