@@ -642,6 +642,9 @@ void CDShowGraph::AlignRenderers()
     if (!a || !b || a->positionMs == b->positionMs) return;
     std::int64_t pos = 0;
     GetCurrentPosition(&pos);
+    // Where a seek can only land on an earlier key frame (an AVI that lost its index), cueing
+    // again would take both pictures back by up to a second: they stay as they are.
+    if (m_pSource && m_pSource->ReachableSeekTarget(pos) < pos) return;
     if (!m_bEos) Seek(pos, m_dAppliedRate);
 }
 
