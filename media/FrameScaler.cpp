@@ -6,10 +6,12 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
 
 FrameScaler::~FrameScaler()
 {
     sws_freeContext(m_ctx);
+    sws_freeContext(m_tailCtx);
 }
 
 VideoRect FrameScaler::EvenCrop(VideoRect r, int width, int height)
@@ -51,15 +53,42 @@ bool FrameScaler::Scale(const VideoPlanes& planes, int width, int height, VideoR
     }
 
     // Growing one way at least: libswscale's area mode, bilinear where the picture grows.
-    m_ctx = sws_getCachedContext(m_ctx, s.width, s.height, nv12 ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P, outWidth,
-                                 outHeight, AV_PIX_FMT_BGRA, SWS_AREA, nullptr, nullptr, nullptr);
-    if (!m_ctx) return false;
+    if (!kept) return Swscale(m_ctx, planes, src, srcStride, s.width, s.height, out, outStride, outWidth, outHeight);
+
+    // Kept at its size: libswscale's unscaled conversion writes whole blocks of pixels, past
+    // the end of a row whose width is no multiple of its block. Inside the picture the next
+    // row, written later, covers that; the last rows go through a padded scratch instead.
+    const int tailY = (s.height - 1) & ~1, tailRows = s.height - tailY;
+    if (tailY > 0 && !Swscale(m_ctx, planes, src, srcStride, s.width, tailY, out, outStride, s.width, tailY))
+        return false;
+    const std::uint8_t* tailSrc[4] = {src[0] + std::ptrdiff_t(tailY) * srcStride[0],
+                                      src[1] + std::ptrdiff_t(tailY / 2) * srcStride[1],
+                                      src[2] ? src[2] + std::ptrdiff_t(tailY / 2) * srcStride[2] : nullptr, nullptr};
+    constexpr int kSlack = 128;
+    const int tailStride = (s.width * 4 + 63) & ~63;
+    m_tail.resize(std::size_t(tailStride) * tailRows + kSlack);
+    if (!Swscale(m_tailCtx, planes, tailSrc, srcStride, s.width, tailRows, m_tail.data(), tailStride, s.width, tailRows))
+        return false;
+    for (int r = 0; r < tailRows; ++r)
+        std::memcpy(out + std::ptrdiff_t(tailY + r) * outStride, m_tail.data() + std::ptrdiff_t(r) * tailStride,
+                    std::size_t(s.width) * 4);
+    return true;
+}
+
+bool FrameScaler::Swscale(SwsContext*& ctx, const VideoPlanes& planes, const std::uint8_t* const src[4],
+                          const int srcStride[4], int width, int height, std::uint8_t* out, int outStride,
+                          int outWidth, int outHeight)
+{
+    const bool nv12 = planes.layout == PlaneLayout::NV12;
+    ctx = sws_getCachedContext(ctx, width, height, nv12 ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P, outWidth, outHeight,
+                               AV_PIX_FMT_BGRA, SWS_AREA, nullptr, nullptr, nullptr);
+    if (!ctx) return false;
     const int* matrix = sws_getCoefficients(planes.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
-    sws_setColorspaceDetails(m_ctx, matrix, planes.fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
+    sws_setColorspaceDetails(ctx, matrix, planes.fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
                              1 << 16, 1 << 16);
     std::uint8_t* dst[4] = {out, nullptr, nullptr, nullptr};
     int dstStride[4] = {outStride, 0, 0, 0};
-    return sws_scale(m_ctx, src, srcStride, 0, s.height, dst, dstStride) == outHeight;
+    return sws_scale(ctx, src, srcStride, 0, height, dst, dstStride) == outHeight;
 }
 
 void FrameScaler::ConvertOnFirstRead(VideoFrame& frame)

@@ -7,6 +7,7 @@
 #include "platform/VideoWindow.h"
 
 #include <cstdint>
+#include <vector>
 
 struct SwsContext;
 
@@ -30,6 +31,12 @@ public:
     static void ConvertOnFirstRead(VideoFrame& frame);
 
 private:
+    static bool Swscale(SwsContext*& ctx, const VideoPlanes& planes, const std::uint8_t* const src[4],
+                        const int srcStride[4], int width, int height, std::uint8_t* out, int outStride, int outWidth,
+                        int outHeight);
+
     BoxScaler m_box;
     SwsContext* m_ctx = nullptr;
+    SwsContext* m_tailCtx = nullptr;   // the last rows of a picture kept at its size
+    std::vector<std::uint8_t> m_tail;  // their padded scratch
 };

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -168,6 +169,28 @@ TEST(FrameScaler, KnownColoursComeOutAtTheirPixels)
                     EXPECT_EQ(got[3], 255);
                 }
             }
+        }
+}
+
+// libswscale's vector loops write whole blocks of pixels: at a width that is no multiple of
+// their block the last row of a picture kept at its size ran past the caller's buffer.
+TEST(FrameScaler, WritesNothingPastThePicture)
+{
+    const struct {
+        int w, h, outW, outH;
+    } sizes[] = {{202, 50, 202, 50}, {200, 40, 200, 40}, {854, 30, 854, 30}, {202, 50, 250, 61}, {202, 50, 101, 25}};
+    constexpr std::size_t kGuard = 256;
+    for (const auto& s : sizes)
+        for (const bool nv12 : {false, true}) {
+            const Planes p(s.w, s.h, nv12, 0, false, false, 3);
+            const std::size_t bytes = std::size_t(s.outW) * s.outH * 4;
+            std::vector<std::uint8_t> out(bytes + kGuard, 0x5A);
+            FrameScaler scaler;
+            ASSERT_TRUE(scaler.Scale(p.planes, s.w, s.h, VideoRect{0, 0, s.w, s.h}, out.data(), s.outW * 4, s.outW,
+                                     s.outH));
+            const std::string where = std::to_string(s.w) + "x" + std::to_string(s.h) + " to " +
+                                      std::to_string(s.outW) + "x" + std::to_string(s.outH) + (nv12 ? " NV12" : " I420");
+            EXPECT_EQ(std::count(out.begin() + std::ptrdiff_t(bytes), out.end(), 0x5A), std::ptrdiff_t(kGuard)) << where;
         }
 }
 
