@@ -65,11 +65,7 @@ QString CExplorerMapViewWnd::CallJScript(const QString& text)
 bool CExplorerMapViewWnd::PostJScript(const QString& text)
 {
     if (text.isEmpty()) return false;
-    if (text != m_lastPostText) {
-        m_lastPostText = text;
-        m_lastPostParsed = ParseScriptText(text);
-    }
-    const ScriptText& parsed = m_lastPostParsed;
+    const ScriptText parsed = ParseScriptText(text);
     if (!m_pBrowser || parsed.name.isEmpty()) return false;
     QVariantList args;
     for (const QString& a : parsed.args) args.append(a);

@@ -37,6 +37,4 @@ public:
 private:
     CWebBrowser2* m_pBrowser = nullptr;
     int m_nID = 0;
-    QString m_lastPostText;  // the text PostJScript split last, and its pieces
-    ScriptText m_lastPostParsed;
 };
