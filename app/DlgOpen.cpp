@@ -7,6 +7,8 @@
 #include "controls/BitmapButton.h"
 #include "media/HVStreamParseFilter.h"
 #include "platform/ComResult.h"
+#include "platform/DriveMonitor.h"
+#include "platform/DriveTable.h"
 #include "platform/FileAccess.h"
 #include "platform/MessageBox.h"
 #include "platform/WaveOut.h"
@@ -21,6 +23,8 @@
 #include "views/ZoomDlg.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <cstring>
 
@@ -85,6 +89,12 @@ bool CSamplePlayerDlg::OpenSelectedFile(QString path)
 {
     const QString failure = LoadRecording(path);
     if (failure.isEmpty()) return true;
+    // A card pulled out while it played fails every row after this one: the window is reset
+    // as for the card's removal instead of telling each of them.
+    if (CardGoneUnder(path)) {
+        OnShellDriveChange(m_strCardPath.left(2) + QLatin1Char('\\'), SHCNE_DRIVEREMOVED);
+        return false;
+    }
     if (m_bSkipping) {
         // A row tried by the skip below: the skip goes on, the message waits for its end.
         m_aSkippedMessages.push_back(failure);
@@ -138,11 +148,21 @@ QString CSamplePlayerDlg::LoadRecording(const QString& path)
     else {
         const auto probe = HVStreamParseFilter::ProbeDataTrack(path);
         if (probe == HVStreamParseFilter::kNoDataTrack) failure = PlayFailure::NoData;
-        else if (probe == HVStreamParseFilter::kHasDataTrack && m_player.OpenFile(path))
+        else if (probe == HVStreamParseFilter::kHasDataTrack && m_player.OpenFile(path) &&
+                 m_player.GetState() != kStateNotBuilt)  // no video track: nothing would ever play
             return LoadOpenedRecording() ? QString() : FailureText(m_nLanguage, PlayFailure::NoData, path);
     }
     m_player.StopAndClose();
     return FailureText(m_nLanguage, failure, path);
+}
+
+bool CSamplePlayerDlg::CardGoneUnder(const QString& path) const
+{
+    if (m_strCardPath.size() < 2 || m_strCardPath.at(1) != QLatin1Char(':')) return false;
+    const std::optional<DriveInfo> drive = DriveTable::Find(m_strCardPath.at(0));
+    if (drive && QFileInfo(drive->root).isDir()) return false;
+    // Unmounted, or its folder gone: so is the folder that held the recording.
+    return !QFileInfo(QFileInfo(path).absolutePath()).isDir();
 }
 
 bool CSamplePlayerDlg::LoadOpenedRecording()

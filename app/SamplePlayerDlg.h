@@ -267,6 +267,8 @@ private:
     QString LoadRecording(const QString& path);
     bool LoadOpenedRecording();
     QStringList SkipToPlayableRow();
+    // True when the open card's drive is gone (pulled out) and path lay on it.
+    bool CardGoneUnder(const QString& path) const;
     bool m_bSkipping = false;
     QStringList m_aSkippedMessages;
 

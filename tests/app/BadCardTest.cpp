@@ -5,6 +5,7 @@
 // user saves.
 #include "CardTestSupport.h"
 
+#include "platform/DriveMonitor.h"
 #include "platform/FileAccess.h"
 #include "settings/NewSetupDlg.h"
 #include "settings/SetupRecord.h"
@@ -117,6 +118,20 @@ QString NoDataRecording()
     return key;
 }
 
+// Sound and data, but no picture.
+QString NoVideoRecording()
+{
+    const QString key = Scratch() + "/novideo_rec.mp4";
+    if (!QFile::exists(key)) {
+        recgen::RecordingSpec spec;
+        spec.durationMs = 1000;
+        spec.videoTracks = 0;
+        std::string error;
+        EXPECT_TRUE(recgen::WriteRecording(key.toStdString(), spec, nullptr, &error)) << error;
+    }
+    return key;
+}
+
 QByteArray Garbage(int n)
 {
     std::mt19937 rng(19);
@@ -158,6 +173,9 @@ const BadFile kBadFiles[] = {
      nullptr, false},  // a folder is searched, not listed
     {"no data track", "20170811_120000_NI.mp4",
      [](const QByteArray& p, const QString&) { WriteRaw(p, ReadAll(NoDataRecording())); }, "Invalid File.", false},
+    {"no video track", "20170811_120000_NI.mp4",
+     [](const QByteArray& p, const QString&) { WriteRaw(p, ReadAll(NoVideoRecording())); },
+     "it is damaged or is not a recording", false},
     {"name not valid in UTF-8", "\xff\xfe_20170811_120000_NI.mp4",
      [](const QByteArray& p, const QString& good) { WriteRaw(p, ReadAll(good)); }, nullptr, false},
     {"Japanese name", "\xe6\x97\xa5\xe6\x9c\xac_20170811_120000_NI.mp4",
@@ -422,6 +440,44 @@ INSTANTIATE_TEST_SUITE_P(Kinds, BadSettingsCard, ::testing::ValuesIn(kBadSetting
     for (const char* p = info.param.what; *p; ++p) n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
     return n;
 });
+
+// A card pulled out while a recording plays: the open file still reads to its end, every row
+// after it is gone. The window is reset as for the card's removal, without a message for each
+// row, also when the drive monitor has not seen the removal yet.
+struct PulledCard {
+    const char* what;
+    bool driveLeavesTable;  // the system unmounted it; else only its folder went
+};
+
+class CardPulled : public MainWindowTest, public ::testing::WithParamInterface<PulledCard> {};
+
+TEST_P(CardPulled, WhilePlayingResetsTheWindowWithoutAMessagePerRow)
+{
+    Watchdog watchdog(kCaseSeconds);
+    const QString card = FreshCard("pulled");
+    const QString first = Recording(card + "/Event/20170811_130000_NI.mp4", 1, recgen::Container::Mp4, 1000);
+    QDir().mkpath(card + "/Normal");
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(::link(Bytes(first).constData(), Bytes(card + QString::asprintf("/Normal/20170811_12%04d_NI.mp4", i)).constData()), 0);
+    Start();
+    dlg->m_nLanguage = 1;
+    dlg->m_pDriveMonitor->Stop();  // the rows fail before the monitor looks again
+    Click(IDC_BTN_SDOPEN);
+    ASSERT_EQ(Visible()->topLevelItemCount(), 201);
+    ASSERT_EQ(dlg->m_player.GetState(), kStateRunning);
+
+    RemoveTree(card);
+    if (GetParam().driveLeavesTable) UseDrives("");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Visible()->topLevelItemCount() == 0; }, 20000));
+    EXPECT_TRUE(boxes.empty()) << boxes.size() << " " << boxes.front().text.toStdString();
+    EXPECT_TRUE(dlg->m_strCardPath.isEmpty());
+    EXPECT_LT(dlg->m_player.GetState(), 0);
+    EXPECT_FALSE(dlg->PlaybackTimerRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, CardPulled,
+                         ::testing::Values(PulledCard{"FolderGone", false}, PulledCard{"DriveUnmounted", true}),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 class ManyFiles : public MainWindowTest {};
 
