@@ -48,6 +48,17 @@ private:
     bool m_kept = false;
 };
 
+// The temporary file's name beside the destination: hidden, after the destination's name
+// while that fits in a folder entry; a long name (a folder entry holds 255 bytes) gives way
+// to a short one rather than make the copy fail.
+QByteArray TempNameBeside(const QFileInfo& destination)
+{
+    constexpr int kNameMax = 255;
+    const QByteArray folder = FileNameToBytes(destination.absolutePath()) + '/';
+    const QByteArray name = "." + FileNameToBytes(destination.fileName()) + ".XXXXXX";
+    return folder + (name.size() <= kNameMax ? name : QByteArray(".copy.XXXXXX"));
+}
+
 // The process's file-creation mask, read without changing it (other threads create files).
 mode_t CurrentUmask()
 {
@@ -99,7 +110,7 @@ CopyResult CopyFileReplacing(const QString& source, const QString& destination, 
     if (in < 0) return fail(source, check == FileCheck::NotRegular ? EINVAL : errno);
     const std::int64_t total = size;
 
-    const QByteArray temp = FileNameToBytes(dst.absolutePath() + QStringLiteral("/.") + dst.fileName() + QStringLiteral(".XXXXXX"));
+    const QByteArray temp = TempNameBeside(dst);
     TempFile out(std::vector<char>(temp.constData(), temp.constData() + temp.size() + 1));
     if (!out.Opened()) {
         const int err = errno;
@@ -128,6 +139,11 @@ CopyResult CopyFileReplacing(const QString& source, const QString& destination, 
     ::close(in);
     if (result == CopyResult::Cancelled) return result;
     if (result == CopyResult::Failed) return fail(destination, err);
+    // A source that ended before the length it had when opened (cut off, its card going) is
+    // no whole copy.
+    if (done < total) return fail(source, EIO);
+    // The copy is on the disk before it takes the name and is reported done.
+    if (::fsync(out.fd()) != 0 && errno != EINVAL) return fail(destination, errno);
 
     // The copy gets the permissions a new file of the user gets (the card's own say nothing).
     ::fchmod(out.fd(), 0666 & ~CurrentUmask());

@@ -142,6 +142,51 @@ TEST_F(Download, CancelledOrFailedCopiesLeaveNothingBehind)
     EXPECT_EQ(FileBytes(source), Pattern(3 << 20));
 }
 
+// The camera's names are short, but a card may hold any name a folder entry takes (255
+// bytes): the copy's temporary file must not be what makes it fail.
+TEST_F(Download, NamesUpToTheLongestAFolderTakesAreCopied)
+{
+    const QString target = MakeDir(QStringLiteral("down_long"));
+    for (const QString& name : {QString(251, QLatin1Char('a')) + QStringLiteral(".mp4"),   // 255 bytes
+                                QString(83, QChar(0x65E5)) + QStringLiteral(".mp4"),       // 253 bytes in UTF-8
+                                QString(240, QLatin1Char('b')) + QStringLiteral(".mp4")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString copy = target + QLatin1Char('/') + name;
+        QString error;
+        ASSERT_EQ(CopyFileReplacing(source, copy, {}, &error), CopyResult::Ok) << error.toStdString();
+        EXPECT_EQ(FileBytes(copy), FileBytes(source));
+    }
+    EXPECT_EQ(Entries(target).size(), 3);  // and no temporary file left
+}
+
+// A source that ends short of the length it had when the copy began (cut off while it was
+// read, as a card pulled out): the copy is a failure, and leaves nothing under the name.
+TEST_F(Download, ASourceCutShortWhileCopiedIsAFailure)
+{
+    constexpr int kSize = 20 << 20;  // several of the copy's chunks
+    const QString big = QFileInfo(source).path() + QStringLiteral("/20170811_140000_NF.mp4");
+    const QString target = MakeDir(QStringLiteral("down_short"));
+    const QString copy = target + QStringLiteral("/20170811_140000_NF.mp4");
+    for (bool existing : {false, true}) {
+        SCOPED_TRACE(existing);
+        WriteBytes(big, Pattern(kSize));
+        if (existing) WriteBytes(copy, "earlier");
+        bool cut = false;
+        QString error;
+        const CopyResult r = CopyFileReplacing(big, copy, [&](std::int64_t done, std::int64_t) {
+            if (done > 0 && !cut) cut = ::truncate(QFile::encodeName(big).constData(), kSize / 2) == 0;
+            return true;
+        }, &error);
+        ASSERT_TRUE(cut);
+        EXPECT_EQ(r, CopyResult::Failed);
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(Entries(target), existing ? QStringList{"20170811_140000_NF.mp4"} : QStringList());
+        if (existing) {
+            EXPECT_EQ(FileBytes(copy), "earlier");
+        }
+    }
+}
+
 TEST_F(Download, APipeIsRefusedAndANameKeepsItsBytes)
 {
     ::alarm(60);  // a pipe opened for reading would wait for ever
