@@ -195,10 +195,12 @@ int GuessInterMb(DecoderInstance* d, int mb) {
   }
   DecMv best = cand[0];
   int bestScore = -1;
+  // On a tie the later candidate wins: the edges cannot tell them apart,
+  // and a neighbour's vector is likelier than none or the MB's stale one.
   auto tryMv = [&](DecMv v) {
     PredictFrameMb(d, d->fwdRef, &v, 1, false);
     const int score = EdgeMismatch(d, mb);
-    if (bestScore < 0 || score < bestScore) best = v, bestScore = score;
+    if (bestScore < 0 || score <= bestScore) best = v, bestScore = score;
   };
   // Only vectors the picture used: a search around them fits the edges'
   // few samples rather than the MB and so loses more than it wins.

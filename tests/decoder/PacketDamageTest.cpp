@@ -88,8 +88,10 @@ TEST(PacketDamageTest, ConcealsAtLeastAsWellAsFfmpeg) {
                 ourMean, ourWorst, theirMean, theirWorst);
     // Where a packet's own partitions help, ours comes out ahead; on a plain
     // stream, where both decoders guess vectors, FFmpeg's guesses may win on
-    // one stream by up to about 3 dB (dmg_plain seed 1), ours on most.
-    EXPECT_GE(ourMean, theirMean - 3.0) << c.kind.name << " seed " << c.seed;
+    // one stream (dmg_plain seed 1: 56.8 against 58.9 dB, from two MBs of
+    // picture 6 whose true vectors join their neighbours worse than a wrong
+    // one, the error carried to the next intra picture), ours on most.
+    EXPECT_GE(ourMean, theirMean - 2.5) << c.kind.name << " seed " << c.seed;
     ourSum += ourMean;
     theirSum += theirMean;
   }
