@@ -90,9 +90,11 @@ bool CSamplePlayerDlg::OpenSelectedFile(QString path)
     const QString failure = LoadRecording(path);
     if (failure.isEmpty()) return true;
     // A card pulled out while it played fails every row after this one: the window is reset
-    // as for the card's removal instead of telling each of them.
+    // as the drive monitor resets it for the card's removal, instead of telling each row.
     if (CardGoneUnder(path)) {
-        OnShellDriveChange(m_strCardPath.left(2) + QLatin1Char('\\'), SHCNE_DRIVEREMOVED);
+        const QString root = m_strCardPath.left(2) + QLatin1Char('\\');
+        QMetaObject::invokeMethod(
+            this, [this, root] { OnShellDriveChange(root, SHCNE_DRIVEREMOVED); }, Qt::QueuedConnection);
         return false;
     }
     if (m_bSkipping) {

@@ -5,6 +5,7 @@
 // user saves.
 #include "CardTestSupport.h"
 
+#include "controls/BitSlider.h"
 #include "platform/DriveMonitor.h"
 #include "platform/FileAccess.h"
 #include "settings/NewSetupDlg.h"
@@ -462,6 +463,7 @@ TEST_P(CardPulled, WhilePlayingResetsTheWindowWithoutAMessagePerRow)
     Start();
     dlg->m_nLanguage = 1;
     dlg->m_pDriveMonitor->Stop();  // the rows fail before the monitor looks again
+    dlg->m_nVolume = 80;
     Click(IDC_BTN_SDOPEN);
     ASSERT_EQ(Visible()->topLevelItemCount(), 201);
     ASSERT_EQ(dlg->m_player.GetState(), kStateRunning);
@@ -473,6 +475,9 @@ TEST_P(CardPulled, WhilePlayingResetsTheWindowWithoutAMessagePerRow)
     EXPECT_TRUE(dlg->m_strCardPath.isEmpty());
     EXPECT_LT(dlg->m_player.GetState(), 0);
     EXPECT_FALSE(dlg->PlaybackTimerRunning());
+    // As the removal leaves it, not as the next row's start would have.
+    EXPECT_EQ(dlg->Item<CBitSlider>(IDC_SLIDER_VOLUME)->value(), 50);
+    EXPECT_EQ(Label(IDC_LABEL_DURATION), "00:00:00");
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, CardPulled,
