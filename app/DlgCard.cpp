@@ -33,10 +33,16 @@ bool IsRecordingKind(const QString& kind)
 
 struct Search {
     QString root;             // the drive's native root, cleaned
+    QString canonicalRoot;    // the same with every link resolved
     QTreeWidget* view = nullptr;
     QTreeWidget* master = nullptr;
     QSet<QString> visited;    // canonical folders already searched: a link back up ends there
 };
+
+bool InsideFolder(const QString& folder, const QString& root)
+{
+    return root == QLatin1String("/") || folder == root || folder.startsWith(root + QLatin1Char('/'));
+}
 
 // Entries are read by the bytes the system gives, so a name that is not valid in its encoding
 // is listed too and opens again by the same bytes.
@@ -44,6 +50,9 @@ void SearchFolder(Search& s, const QString& dir)
 {
     const QString canonical = CanonicalFolder(dir);
     if (canonical.isEmpty() || s.visited.contains(canonical)) return;
+    // A link that leads off the card (up to the system's own folders, say) is not followed:
+    // what lies there is not on the card.
+    if (!InsideFolder(canonical, s.canonicalRoot)) return;
     s.visited.insert(canonical);
 
     const QString base = QDir::cleanPath(dir);
@@ -133,6 +142,7 @@ bool CSamplePlayerDlg::FindRecordings(QString folder)
 
     Search s;
     s.root = QDir::cleanPath(QFileInfo(drive->root).absoluteFilePath());
+    s.canonicalRoot = CanonicalFolder(s.root);
     s.view = m_pListDlg->GetVisibleList();
     s.master = m_pListDlg->GetMasterList();
     s.view->setUpdatesEnabled(false);

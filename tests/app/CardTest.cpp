@@ -66,6 +66,11 @@ TEST_F(Card, SearchListsExactlyTheRecognisedFilesOfTheKindFolders)
     for (const char* f : skipped) Touch(card + "/" + f);
     // A link back up the tree ends the search there instead of running on for ever.
     ASSERT_EQ(QFile::link(card + "/Normal", card + "/Normal/deep/loop"), true);
+    // One that leads off the card is not followed: what lies there is not on the card.
+    const QString elsewhere = FreshDir("tree_elsewhere");
+    Touch(elsewhere + "/20170819_120000_NI.mp4");
+    ASSERT_EQ(QFile::link(elsewhere, card + "/Event/elsewhere"), true);
+    ASSERT_EQ(QFile::link("/", card + "/Parking/system"), true);
 
     Start();
     g_nRecordingCount = 0;
