@@ -15,7 +15,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cstring>
 
 void CSamplePlayerDlg::InitDashboard()
 {
@@ -23,7 +22,7 @@ void CSamplePlayerDlg::InitDashboard()
     // not only inside a paint event: they draw on this layer, which keeps what they drew.
     m_dashLayer = QImage(1020, 720, QImage::Format_ARGB32_Premultiplied);
     m_dashLayer.fill(Qt::transparent);
-    m_dashShown = m_dashLayer.copy();
+    m_dashShown.Reset();
     PreparePainters();
     PrepareSmartPanelSurface();
     // The panel's surface lies over its button; clicks go through to the button. It always
@@ -50,45 +49,6 @@ void CSamplePlayerDlg::RunDashboardPainters() { PaintDashboard(); }
 
 namespace {
 const QRect kDashboardRects[] = {kGraphStripRect, kGraphLabelRect, kInfoTextRect, kSpeedometerRect};
-
-// The smallest rectangle inside `within` that holds every pixel in which the two images differ.
-// Each row is compared once, in the parts left of, inside and right of the rectangle found so
-// far; only a difference outside it is looked for pixel by pixel.
-QRect ChangedRect(const QImage& now, const QImage& before, const QRect& within)
-{
-    const int n = within.width();
-    int left = n, right = -1;  // columns, counted from within.left()
-    int top = -1, bottom = -1;
-    const auto same = [](const QRgb* a, const QRgb* b, int from, int to) {
-        return from >= to || std::memcmp(a + from, b + from, sizeof(QRgb) * (to - from)) == 0;
-    };
-    const auto row = [&](const QImage& img, int y) {
-        return reinterpret_cast<const QRgb*>(img.constBits() + y * img.bytesPerLine()) + within.left();
-    };
-    for (int y = within.top(); y <= within.bottom(); ++y) {
-        const QRgb* a = row(now, y);
-        const QRgb* b = row(before, y);
-        bool differs = false;
-        if (!same(a, b, 0, left)) {
-            int x = 0;
-            while (a[x] == b[x]) ++x;
-            left = x;
-            differs = true;
-        }
-        if (const int from = std::max(right + 1, left); !same(a, b, from, n)) {
-            int x = n - 1;
-            while (a[x] == b[x]) --x;
-            right = x;
-            differs = true;
-        }
-        if (!differs && !same(a, b, left, right + 1)) differs = true;
-        if (!differs) continue;
-        if (top < 0) top = y;
-        bottom = y;
-    }
-    if (top < 0) return QRect();
-    return QRect(QPoint(within.left() + left, top), QPoint(within.left() + right, bottom));
-}
 }  // namespace
 
 bool CSamplePlayerDlg::IsDashboardRegion(const QRegion& region) const
@@ -111,32 +71,20 @@ bool CSamplePlayerDlg::IsDashboardRegion(const QRegion& region) const
 void CSamplePlayerDlg::PaintDashboard()
 {
     QPainter p(&m_dashLayer);
-    DrawGraphStrip(&p, m_textData);
-    DrawInfoText(&p);
-    DrawSpeedometer(&p);
+    DrawGraphStrip(&p, m_textData, &m_dashShown);
+    DrawInfoText(&p, &m_dashShown);
+    DrawSpeedometer(&p, &m_dashShown);
     p.end();
     ShowDashboardChanges();
 }
 
-// The painters draw everything five times a second, mostly what is shown already: only the
-// pixels that differ from what was shown are repainted.
+// The painters are called five times a second and mostly find what they would draw shown
+// already: they draw and report only what changed, and only that is repainted.
 void CSamplePlayerDlg::ShowDashboardChanges()
 {
-    if (g_nLayoutMode != 0) return;
-    static const QRegion dashboard = [] {
-        QRegion r;
-        for (const QRect& d : kDashboardRects) r += d;
-        return r;
-    }();
-    for (const QRect& band : dashboard) {
-        const QRect changed = ChangedRect(m_dashLayer, m_dashShown, band);
-        if (changed.isEmpty()) continue;
-        for (int y = changed.top(); y <= changed.bottom(); ++y)
-            std::memcpy(reinterpret_cast<QRgb*>(m_dashShown.scanLine(y)) + changed.left(),
-                        reinterpret_cast<const QRgb*>(m_dashLayer.constScanLine(y)) + changed.left(),
-                        sizeof(QRgb) * changed.width());
-        update(changed);
-    }
+    if (g_nLayoutMode == 0)
+        for (const QRect& r : m_dashShown.changed) update(r);
+    m_dashShown.changed.clear();
 }
 
 void CSamplePlayerDlg::UpdateGSensorCursor(std::int64_t positionMs)
@@ -183,7 +131,7 @@ void CSamplePlayerDlg::OnBnClickedGraphMode()
     // While playing the strip follows at the next tick; paused it is drawn at once.
     if (m_player.GetState() == kStatePaused) {
         QPainter p(&m_dashLayer);
-        DrawGraphStrip(&p, m_textData);
+        DrawGraphStrip(&p, m_textData, &m_dashShown);
         p.end();
         ShowDashboardChanges();
     }

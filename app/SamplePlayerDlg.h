@@ -8,6 +8,7 @@
 // update (DlgPlayback.cpp), opening a recording (DlgOpen.cpp).
 #include "media/DShowPlayer.h"
 #include "media/TrackData.h"
+#include "views/DashboardPainters.h"
 #include "views/GraphDlg.h"
 
 #include <QDialog>
@@ -286,7 +287,7 @@ private:
     QMap<int, QWidget*> m_controls;
     int m_nTimerQtId = 0;
     QImage m_dashLayer;          // the painters draw here at any time; the paint event shows it
-    QImage m_dashShown;          // the layer as the repaints asked for so far show it
+    DashboardShown m_dashShown;  // what the painters drew on the layer, and what is to be shown of it
     int m_nSmartPicture = 448;   // the assistance panel's last picture
     std::array<int, 3> m_smartPanelShown{};  // picture, speed and unit the panel shows (none yet)
 

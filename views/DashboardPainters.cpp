@@ -150,10 +150,16 @@ void StripCurveLines(bool hasFixes, std::vector<StripLine>& lines)
 }
 
 // Label i of the strip's mode (none in another mode). Each is formatted once: they never change.
+// The strip's label set: first G set, second G set, kph, mph; -1 for none.
+int StripLabelSet()
+{
+    return g_nGraphMode == 0 || g_nGraphMode == 1 ? g_nGraphMode : g_nGraphMode == 2 ? 2 + (g_nSpeedUnit == 1) : -1;
+}
+
 QString StripLabel(int i)
 {
-    static std::array<std::array<QString, 5>, 4> made;  // first G set, second G set, kph, mph
-    const int set = g_nGraphMode == 0 || g_nGraphMode == 1 ? g_nGraphMode : g_nGraphMode == 2 ? 2 + (g_nSpeedUnit == 1) : -1;
+    static std::array<std::array<QString, 5>, 4> made;
+    const int set = StripLabelSet();
     if (set < 0) return {};
     QString& label = made[set][i];
     if (label.isNull()) {
@@ -428,8 +434,8 @@ const TextCell& CellOf(const QPainter* pDC, const QString& text, COLORREF textCo
 
 }  // namespace
 
-void DrawCellText(QPainter* pDC, int left, int top, int right, int bottom, const QString& text, int align,
-                  COLORREF textColour, bool opaque, COLORREF backColour)
+CellDrawn DrawCellText(QPainter* pDC, int left, int top, int right, int bottom, const QString& text, int align,
+                       COLORREF textColour, bool opaque, COLORREF backColour)
 {
     const TextCell& cell = CellOf(pDC, text, textColour, opaque, backColour);
     const int x = (align & Qt::AlignRight) ? right - cell.width : left;
@@ -437,7 +443,7 @@ void DrawCellText(QPainter* pDC, int left, int top, int right, int bottom, const
     if (!cell.pixels.isNull()) {
         const QRect shown = QRect(x, top, cell.width, cell.height) & clip;
         if (!shown.isEmpty()) pDC->drawImage(shown.topLeft(), cell.pixels, shown.translated(-x, -top));
-        return;
+        return {shown, true};
     }
     pDC->save();
     pDC->setClipRect(clip, Qt::IntersectClip);
@@ -445,6 +451,7 @@ void DrawCellText(QPainter* pDC, int left, int top, int right, int bottom, const
     pDC->setPen(ToQColor(textColour));
     pDC->drawText(x, top + cell.ascent, text);
     pDC->restore();
+    return {clip, false};
 }
 
 namespace {
@@ -460,7 +467,7 @@ void PreparePainters()
     PrepareGlyphs(InfoTextFont());
 }
 
-void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
+void DrawGraphStrip(QPainter* pDC, const CTextData& textData, DashboardShown* shown)
 {
     if (g_nLayoutMode != 0) return;
     // The ground, the grid and the curves change only with the mode and the recording: the
@@ -469,6 +476,7 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
     // Only the part that is shown is composed: (216, 556) to (648, 641) of the strip's plane.
     constexpr QPoint kPlane(216, 556);
     static QImage curves;
+    static std::uint64_t curvesVersion = 0;
     static std::vector<StripLine> drawn;
     static std::vector<double> drawnFrom;  // the numbers `drawn` was computed from
     const bool hasFixes = !textData.m_aGPSData.empty();
@@ -486,34 +494,77 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData)
             for (int y : {560, 580, 600, 620, 640}) DrawLine(&p, 0, y, 668, y, kGraphGridColour);
             for (const StripLine& l : lines) DrawLineEx(&p, l.x1, l.y1, l.x2, l.y2, 1, l.colour);
             drawn = std::move(lines);
+            ++curvesVersion;
         }
     }
-    pDC->drawImage(kGraphStripRect.topLeft(), curves);
+    int cursor = DashboardShown::kNone;
     if (g_nGraphMode != 2 || hasFixes) {
-        int x = g_nDurationMs != 0 ? TruncPixel(double(g_nPlayPositionMs) / g_nDurationMs * 397) + 255 : 255;
-        if (x > 647) x = 647;
+        cursor = g_nDurationMs != 0 ? TruncPixel(double(g_nPlayPositionMs) / g_nDurationMs * 397) + 255 : 255;
+        if (cursor > 647) cursor = 647;
+    }
+    // The cursor's column in the window: the strip's plane lies 19 pixels lower.
+    const auto drawCursor = [&] {
+        if (cursor == DashboardShown::kNone) return;
         pDC->save();
         pDC->setClipRect(kGraphStripRect, Qt::IntersectClip);
         pDC->translate(kGraphStripRect.topLeft() - kPlane);
-        DrawLineEx(pDC, x, 640, x, 550, 1, kCursorColour);
+        DrawLineEx(pDC, cursor, 640, cursor, 550, 1, kCursorColour);
         pDC->restore();
+    };
+    const int labels = StripLabelSet();
+    if (shown && shown->stripDrawn && shown->stripCurves == curvesVersion && shown->stripLabels == labels) {
+        // Only the cursor may have moved. Right of the labels (x 255 on) its columns are the
+        // curves' and the cursor's alone: the column it leaves gets the curves back.
+        const auto rightOfLabels = [](int x) { return x == DashboardShown::kNone || x >= 255; };
+        if (cursor == shown->stripCursor) return;
+        if (rightOfLabels(cursor) && rightOfLabels(shown->stripCursor)) {
+            if (shown->stripCursor != DashboardShown::kNone) {
+                const QRect column = QRect(shown->stripCursor, kGraphStripRect.top(), 1, kGraphStripRect.height()) & kGraphStripRect;
+                if (!column.isEmpty()) {
+                    pDC->drawImage(column.topLeft(), curves, column.translated(-kGraphStripRect.topLeft()));
+                    shown->changed.push_back(column);
+                }
+            }
+            drawCursor();
+            if (cursor != DashboardShown::kNone)
+                shown->changed.push_back(QRect(cursor, kGraphStripRect.top(), 1, kGraphStripRect.height()) & kGraphStripRect);
+            shown->stripCursor = cursor;
+            return;
+        }
     }
+    pDC->drawImage(kGraphStripRect.topLeft(), curves);
+    drawCursor();
 
     pDC->save();
     pDC->setFont(StripLabelFont());
     for (int i = 0; i < 5; ++i)
         DrawCellText(pDC, 216, 575 + 18 * i, 255, 615 + 18 * i, StripLabel(i), Qt::AlignRight, kWhite, true, kLabelBack);
     pDC->restore();
+    if (shown) {
+        shown->stripDrawn = true;
+        shown->stripCurves = curvesVersion;
+        shown->stripLabels = labels;
+        shown->stripCursor = cursor;
+        shown->changed.push_back(kGraphStripRect | kGraphLabelRect);
+    }
 }
 
-void DrawInfoText(QPainter* pDC)
+void DrawInfoText(QPainter* pDC, DashboardShown* shown)
 {
     pDC->save();
     pDC->setFont(InfoTextFont());
     const std::int64_t slot = ClockSlot();
     if (g_nLayoutMode == 0) {
         int y = 465;
-        auto line = [&](const QString& text) { DrawCellText(pDC, 500, y, 750, y + 20, text, Qt::AlignLeft, kWhite, true, kInfoBack); };
+        // A line shown already as the same exact cell needs no drawing.
+        auto line = [&](const QString& text) {
+            const int i = (y - 465) / 25;
+            if (shown && !shown->infoLines[i].isNull() && shown->infoLines[i] == text) return;
+            const CellDrawn d = DrawCellText(pDC, 500, y, 750, y + 20, text, Qt::AlignLeft, kWhite, true, kInfoBack);
+            if (!shown) return;
+            shown->infoLines[i] = d.exact ? text : QString();
+            if (!d.rect.isEmpty()) shown->changed.push_back(d.rect);
+        };
         line(g_strPlayingFileText);
         if (slot >= 0) {
             y += 25;
@@ -532,16 +583,13 @@ void DrawInfoText(QPainter* pDC)
     g_bResetGpsIndex = 1;
 }
 
-void DrawSpeedometer(QPainter* pDC)
+void DrawSpeedometer(QPainter* pDC, DashboardShown* shown)
 {
     if (g_nLayoutMode != 0) return;
     const int sec = std::clamp(g_nPlayPositionMs / 1000, 0, kGpsTableCapacity - 1);
     const int kmh = SpeedOfRow(ProportionalGRow(g_nPlayPositionMs, g_nDurationMs, g_nGRecordCount));
     const int v = std::min(DisplaySpeed(kmh, g_nSpeedUnit), 160);
 
-    // The dial's copy rectangle is larger than its bitmap; beyond the bitmap the panel (and the
-    // strip drawn before) stays as it is.
-    pDC->drawImage(QPoint(219, 459), PainterBitmap(kSpeedDialId));
     constexpr double kRadians = 0.0174532925;
     int ex, ey;
     if (v <= 80) {
@@ -553,13 +601,53 @@ void DrawSpeedometer(QPainter* pDC)
         ex = TruncPixel(272 + 45 * std::cos(t));
         ey = TruncPixel(511 - 45 * std::sin(t));
     }
-    DrawLineEx(pDC, 272, 511, ex, ey, 2, kNeedleColour);
-
-    pDC->drawImage(QPoint(339, 466), PainterBitmap(kHeadingDialId));
-    if (v < 2) {
-        DrawLineEx(pDC, 384, 510, 384, 510, 2, kNeedleColour);
-    } else {
+    int hx = 384, hy = 510;
+    if (v >= 2) {
         const GpsTableEntry& row = g_aGpsTable[sec];
-        DrawLineEx(pDC, 384, 510, 384 + row.nArrowDx, 510 - row.nArrowDy, 2, kNeedleColour);
+        hx = 384 + row.nArrowDx;
+        hy = 510 - row.nArrowDy;
     }
+    // The dial's copy rectangle is larger than its bitmap; beyond the bitmap the panel (and the
+    // strip drawn before) stays as it is.
+    const QImage& speedDial = PainterBitmap(kSpeedDialId);
+    const QImage& headingDial = PainterBitmap(kHeadingDialId);
+    const auto draw = [&] {
+        pDC->drawImage(QPoint(219, 459), speedDial);
+        DrawLineEx(pDC, 272, 511, ex, ey, 2, kNeedleColour);
+        pDC->drawImage(QPoint(339, 466), headingDial);
+        DrawLineEx(pDC, 384, 510, hx, hy, 2, kNeedleColour);
+    };
+    if (!shown) {
+        draw();
+        return;
+    }
+    const int needles[4] = {ex, ey, hx, hy};
+    if (shown->dialsDrawn && std::equal(needles, needles + 4, shown->needles)) return;
+    // A needle two pixels wide with round ends, from the dial's middle.
+    const auto reach = [](int x1, int y1, int x2, int y2) {
+        return QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))).adjusted(-2, -2, 2, 2);
+    };
+    const QPoint middles[2] = {{272, 511}, {384, 510}};
+    if (!shown->dialsDrawn) {
+        draw();
+        QRect all = QRect(QPoint(219, 459), speedDial.size()) | QRect(QPoint(339, 466), headingDial.size());
+        for (int k = 0; k < 2; ++k) all |= reach(middles[k].x(), middles[k].y(), needles[2 * k], needles[2 * k + 1]);
+        shown->changed.push_back(all);
+    } else {
+        // The dials are opaque: where neither needle is nor was, drawing them again changes
+        // nothing. Around a needle that moved everything is drawn again, in order.
+        for (int k = 0; k < 2; ++k) {
+            const int* was = shown->needles + 2 * k;
+            if (was[0] == needles[2 * k] && was[1] == needles[2 * k + 1]) continue;
+            const QPoint m = middles[k];
+            const QRect around = reach(m.x(), m.y(), was[0], was[1]) | reach(m.x(), m.y(), needles[2 * k], needles[2 * k + 1]);
+            pDC->save();
+            pDC->setClipRect(around, Qt::IntersectClip);
+            draw();
+            pDC->restore();
+            shown->changed.push_back(around);
+        }
+    }
+    shown->dialsDrawn = true;
+    std::copy(needles, needles + 4, shown->needles);
 }

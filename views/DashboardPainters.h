@@ -16,6 +16,7 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 class QPainter;
 
@@ -30,10 +31,30 @@ inline constexpr QRect kGraphLabelRect(216, 575, 39, 112);
 inline constexpr QRect kInfoTextRect(500, 465, 250, 95);
 inline constexpr QRect kSpeedometerRect(219, 459, 209, 106);
 
-void DrawGraphStrip(QPainter* pDC, const CTextData& textData);
+// What the painters last drew on a layer that keeps its pixels (the main window's dashboard),
+// always through a painter with the same transform. Handed it, a painter draws only what
+// differs from its last drawing there, with the same pixels as drawing it all again, and adds
+// the rectangles whose pixels it may have changed to `changed`. A new one (or Reset) makes the
+// next call of each painter draw everything.
+struct DashboardShown {
+    static constexpr int kNone = -0x7FFFFFFF;
+    bool stripDrawn = false;
+    std::uint64_t stripCurves = 0;  // the composed curves, by their version
+    int stripLabels = kNone;        // the label set
+    int stripCursor = kNone;        // the cursor's column, kNone for no cursor
+    // Each info line's text when it was last drawn as an exact copy of its cell (null when it
+    // was not, or is yet to be drawn).
+    QString infoLines[4];
+    bool dialsDrawn = false;
+    int needles[4] = {};  // the two needles' end points: speed x, y, heading x, y
+    std::vector<QRect> changed;
+    void Reset() { *this = DashboardShown(); }
+};
+
+void DrawGraphStrip(QPainter* pDC, const CTextData& textData, DashboardShown* shown = nullptr);
 // Sets g_bResetGpsIndex to 1 in every layout.
-void DrawInfoText(QPainter* pDC);
-void DrawSpeedometer(QPainter* pDC);
+void DrawInfoText(QPainter* pDC, DashboardShown* shown = nullptr);
+void DrawSpeedometer(QPainter* pDC, DashboardShown* shown = nullptr);
 
 // The grid colour of the strip and the graph window.
 inline constexpr COLORREF kGraphGridColour = 0x5B4D1C;
@@ -71,8 +92,14 @@ QFont PainterFont(const QString& face, int height, int width = 0, int weight = 0
 // Text in the rectangle (left, top, right, bottom; right and bottom exclusive), clipped to it,
 // aligned left or right (Qt::AlignLeft or Qt::AlignRight) at the top. With an opaque background
 // the text's own cell (its advance by the font's height) is filled first, so trailing blanks
-// cover what a longer text left.
-void DrawCellText(QPainter* pDC, int left, int top, int right, int bottom, const QString& text, int align,
+// cover what a longer text left. Answers the rectangle it may have changed, and whether those
+// pixels are the same whatever lay beneath (an opaque cell with all its ink inside): drawing
+// such a text again where it is already changes nothing.
+struct CellDrawn {
+    QRect rect;
+    bool exact = false;
+};
+CellDrawn DrawCellText(QPainter* pDC, int left, int top, int right, int bottom, const QString& text, int align,
                   COLORREF textColour, bool opaque, COLORREF backColour = 0);
 
 // "037 031 30.8 N   ": degrees, minutes and seconds to a tenth of an NMEA value ddmm.mmmm

@@ -10,8 +10,12 @@
 #include "views/MapGlobals.h"
 
 #include <QPainter>
+#include <QRegion>
 #include <climits>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -504,6 +508,88 @@ TEST_F(Painters, ClockOfALongRecording)
     }
     EXPECT_EQ(layer.copy(500, 490, 250, 20), want.copy(500, 490, 250, 20));
     g_aGTrackResampled[slot] = GTrackRecord{};
+}
+
+// Handed what they drew last, the painters draw only what changed: after every step of a play
+// the layer is exactly the one drawn in full each time, and each pixel that changed lies in a
+// rectangle they report.
+TEST_F(Painters, DrawingOnlyWhatChangedEqualsDrawingItAll)
+{
+    g_nGRecordCount = 10;
+    g_nGSlotCount = 10;
+    for (int i = 0; i < 10; ++i) {
+        g_aGTrack[i].dGz = 0.2 * i - 1;
+        g_aGTrack[i].dGx = 0.1 * i;
+        g_aGTrack[i].dG2y = 0.15 * i;
+        g_aSpeedAssist[i].words[SpeedAssistRecord::kSpeed] = static_cast<std::uint16_t>(20 * i);
+        g_aGpsTable[i].nArrowDx = 23 - 5 * i;
+        g_aGpsTable[i].nArrowDy = 2 * i - 9;
+        g_aGTrackResampled[i].chValid = 1;
+        g_aGTrackResampled[i].chHour = 12;
+        g_aGTrackResampled[i].chSecond = static_cast<std::int8_t>(i);
+    }
+    g_bGpsValid = 1;
+    g_dGpsLat = 3731.5126;
+    g_chGpsNS = 'N';
+    g_dGpsLon = 12702.25;
+    g_chGpsEW = 'E';
+    const auto at = [](int position, int duration = 10000) {
+        return [=] {
+            g_nPlayPositionMs = position;
+            g_nDurationMs = duration;
+        };
+    };
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"first", at(1000)},
+        {"same position", at(1000)},
+        {"later", at(2500)},
+        {"slot without a clock", [] { g_aGTrackResampled[3].chValid = 0; g_nPlayPositionMs = 3500; }},
+        {"position lost", [] { g_bGpsValid = 0; }},
+        {"position back", [] { g_bGpsValid = 1; g_dGpsLat = 3731.6; }},
+        {"cursor over the labels", at(-1000)},
+        {"negative slot", at(-100, 0)},
+        {"back on the curves", at(4200)},
+        {"speed without fixes", [] { g_nGraphMode = 2; }},
+        {"speed with fixes", [this] { AddFix(data); }},
+        {"mph", [] { g_nSpeedUnit = 1; }},
+        {"second G set", [] { g_nGraphMode = 1; g_nPlayPositionMs = 5100; }},
+        {"standing still", [] { g_aSpeedAssist[5].words[SpeedAssistRecord::kSpeed] = 1; }},
+        {"other records", [] { g_aGTrack[4].dG2y = -1.5; }},
+        {"full screen", [] { g_nLayoutMode = 1; g_nPlayPositionMs = 7000; }},
+        {"normal again", [] { g_nLayoutMode = 0; }},
+        {"end", at(10000)},
+    };
+    QImage full = layer;
+    DashboardShown shown;
+    for (const auto& [name, step] : steps) {
+        step();
+        const QImage before = layer.copy();
+        {
+            QPainter p(&layer);
+            DrawGraphStrip(&p, data, &shown);
+            DrawInfoText(&p, &shown);
+            DrawSpeedometer(&p, &shown);
+        }
+        {
+            QPainter p(&full);
+            DrawGraphStrip(&p, data);
+            DrawInfoText(&p);
+            DrawSpeedometer(&p);
+        }
+        ASSERT_EQ(layer, full) << name;
+        QRegion changed;
+        for (const QRect& r : shown.changed) changed += r;
+        shown.changed.clear();
+        int outside = 0;
+        for (int y = 0; y < layer.height(); ++y)
+            for (int x = 0; x < layer.width(); ++x)
+                outside += layer.pixel(x, y) != before.pixel(x, y) && !changed.contains(QPoint(x, y));
+        EXPECT_EQ(outside, 0) << name;
+        if (std::string(name) == "same position") {
+            EXPECT_TRUE(changed.isEmpty());
+        }
+    }
+    data.m_aGPSData.clear();
 }
 
 }  // namespace
