@@ -36,8 +36,9 @@ int EndRule(DecoderInstance* d)
     return 0;
 }
 
-// After a new picture size: pictures of the old one can be neither
-// references nor output, and output times count again from the new ones.
+// After the work arrays are laid out again (a new size, or a size that could
+// not be set up before): the pictures decoded before lost their maps and can
+// be neither references nor output, and output times count again.
 void ForgetPictures(DecoderInstance* d)
 {
     for (uint32_t i = 0; i < d->uFrmBufferNum; ++i)
@@ -359,7 +360,7 @@ int DecodeMpeg4Frame(DecoderInstance* d)
                 DEC_MSG(d->msgCallback, kSizeError);
                 break;
             }
-            if (resized)
+            if (changed)
                 ForgetPictures(d);
             if (found && !(vol->bNotCoded && vol->bPackedBitstream)) {
                 SetupVop(d);
@@ -422,6 +423,8 @@ int DecodeH263Frame(DecoderInstance* d)
                 DEC_MSG(d->msgCallback, kSizeError);
                 break;
             }
+            if (changed)
+                ForgetPictures(d);
             SetupVop(d);
             d->state = STATE_PICTURE;
             break;

@@ -4,6 +4,7 @@
 // asks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 
@@ -72,5 +73,34 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SizeChangeTest,
                              return std::string(i.param.first).replace(3, 1, "_") + "_to_" +
                                     std::string(i.param.second).replace(3, 1, "_");
                          });
+
+// A stretch of a size past the maxima is refused; the pictures after it, of
+// the old size again, decode as from a fresh start: none decoded before the
+// refused VOL goes out a second time with a map the new layout wiped.
+TEST(SizeChange, SizePastTheMaximaIsSkippedAndNothingGoesOutTwice)
+{
+    const std::string args = "-c:v mpeg4 -q:v 3 -bf 2 -g 10 -f m4v";
+    const auto small = MakeStream("past_small.m4v", "176x144", 20, args);
+    const auto large = MakeStream("past_large.m4v", "352x288", 10, args);
+    ASSERT_FALSE(small.empty());
+    ASSERT_FALSE(large.empty());
+    const auto once = FfmpegDecode(small, AV_CODEC_ID_MPEG4);
+    ASSERT_EQ(once.size(), 20u);
+    auto ref = once;
+    ref.insert(ref.end(), once.begin(), once.end());
+    std::vector<uint8_t> stream = small;
+    stream.insert(stream.end(), large.begin(), large.end());
+    stream.insert(stream.end(), small.begin(), small.end());
+    OurDecoder dec(176, 144, ConfigHeaders(stream), 0, false);
+    ASSERT_NE(dec.handle(), nullptr);
+    const auto pics = dec.DecodeAll(SplitPictures(stream, false), true);
+    ASSERT_EQ(pics.size(), ref.size());
+    for (size_t i = 0; i < pics.size(); ++i) {
+        ASSERT_EQ(pics[i].width, 176) << "picture " << i;
+        EXPECT_EQ(pics[i].percent, 100) << "picture " << i;
+        EXPECT_EQ(std::count(pics[i].errorMap.begin(), pics[i].errorMap.end(), 0), 99) << "picture " << i;
+        EXPECT_GE(ComparePictures(pics[i], ref[i]).Worst(), 50.0) << "picture " << i;
+    }
+}
 
 }  // namespace
