@@ -1,12 +1,12 @@
 // The panes' one-pass conversion of a decoded picture to the pane's size: CPU time a picture
-// of the area-averaging pass (BoxScaler, SSE2 and plain C++) beside libswscale's area, fast
+// of the area-averaging pass (BoxScaler, AVX2, SSE2 and plain C++) beside libswscale's area, fast
 // bilinear and point modes, at the sizes the main window shows (1920x1080 into 640x360,
 // 1280x720 into 320x240) and a few more, with each one's PSNR against two references: the
 // area average in doubles (tests/media/AreaReference.h) and libswscale's Lanczos with
 // accurate rounding and full chroma. Two pictures: a scene of gradients, edges, noise and
 // text-like detail, and a zone plate (fine rings that alias when a filter lets them through).
 // Usage: frame_scaler_bench [iterations [pass]]   (default 200 a case; pass: only the passes
-// whose "name from to" holds it, e.g. "SSE2" or "area 1920x1080 640x360", for callgrind)
+// whose "name from to" holds it, e.g. "AVX2" or "area 1920x1080 640x360", for callgrind)
 #include "media/BoxScaler.h"
 #include "tests/media/AreaReference.h"
 
@@ -168,10 +168,14 @@ int main(int argc, char** argv)
             std::printf("%-22s %-10s %-9s %9.3f %9.1f dB %9.1f dB %9.1f dB %9.1f dB\n", name, from.c_str(), to.c_str(), ms,
                         psnr[0], psnr[1], psnr[2], psnr[3]);
         };
-        for (const bool simd : {true, false}) {
+        for (const auto kernels : {BoxScaler::Kernels::Avx2, BoxScaler::Kernels::Sse2, BoxScaler::Kernels::Plain}) {
+            if (!BoxScaler::Runs(kernels)) continue;
             BoxScaler box;
-            report(simd ? "box (SSE2)" : "box (plain C++)", [&](const Picture& p) {
-                box.Convert(p.planes, c.w, c.h, out.data(), c.outW * 4, c.outW, c.outH, simd);
+            const char* name = kernels == BoxScaler::Kernels::Avx2   ? "box (AVX2)"
+                               : kernels == BoxScaler::Kernels::Sse2 ? "box (SSE2)"
+                                                                      : "box (plain C++)";
+            report(name, [&](const Picture& p) {
+                box.Convert(p.planes, c.w, c.h, out.data(), c.outW * 4, c.outW, c.outH, kernels);
             });
         }
         for (const auto& m : modes) {

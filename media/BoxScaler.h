@@ -4,7 +4,8 @@
 // samples at its edges weighed by how much of them it covers): luma for every pixel, chroma
 // for every two pixels across (as the source has it) and every row, then BT.601 or BT.709,
 // studio or full range, to RGB. Fixed point throughout; an output row at a time, so the
-// source is read once. SSE2 where the target has it; the plain C++ path gives the same bytes.
+// source is read once. AVX2 where the processor has it, else SSE2 where the target has it;
+// the plain C++ path gives the same bytes.
 #include "platform/VideoFrame.h"
 
 #include <cstdint>
@@ -12,14 +13,20 @@
 
 class BoxScaler {
 public:
+    // The kernels a pass runs on; all give the same bytes.
+    enum class Kernels { Plain, Sse2, Avx2 };
+    // The fastest this processor runs.
+    static Kernels Best();
+    static bool Runs(Kernels kernels);
+
     // Whether the pass applies: the picture keeps its size or shrinks both ways.
     static bool Applies(int width, int height, int outWidth, int outHeight);
 
     // Converts the width x height picture whose top-left samples the planes point at into out
     // (outWidth x outHeight pixels, outStride bytes a row; alpha 255). Plane strides are the
-    // planes' own. False when the pass does not apply. simd false: the plain C++ path.
+    // planes' own. False when the pass does not apply, or the kernels do not run here.
     bool Convert(const VideoPlanes& planes, int width, int height, std::uint8_t* out, int outStride, int outWidth,
-                 int outHeight, bool simd = true);
+                 int outHeight, Kernels kernels = Best());
 
     // The weights along one axis, in the order the kernels read them.
     struct Horizontal {
@@ -38,10 +45,12 @@ public:
 private:
     void Prepare(int width, int height, int outWidth, int outHeight);
     void SumRows(const std::uint8_t* plane, int stride, const Vertical& v, int row, int samples, bool split,
-                 std::int16_t* out, std::int16_t* outSplit, bool simd);
-    void ConvertRow(std::uint8_t* out, int outWidth, int lumaBias, int chromaBias, bool simd) const;
+                 std::int16_t* out, std::int16_t* outSplit, Kernels kernels);
+    void ConvertRow(std::uint8_t* out, int outWidth, int lumaBias, int chromaBias, Kernels kernels) const;
     template <int Taps>
     void ConvertRowSse2(std::uint8_t* out, int outWidth, int lumaRound, int chromaRound) const;
+    template <int Taps>
+    void ConvertRowAvx2(std::uint8_t* out, int outWidth, int lumaRound, int chromaRound) const;
 
     int m_width = 0, m_height = 0, m_outWidth = 0, m_outHeight = 0;
     Horizontal m_lumaH, m_chromaH;

@@ -8,6 +8,18 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+// Room past each row of a padded copy: more than any of libswscale's blocks.
+constexpr int kSlack = 128;
+
+int Padded(int bytes)
+{
+    return (bytes + kSlack + 63) & ~63;
+}
+
+}  // namespace
+
 FrameScaler::~FrameScaler()
 {
     sws_freeContext(m_ctx);
@@ -52,43 +64,78 @@ bool FrameScaler::Scale(const VideoPlanes& planes, int width, int height, VideoR
         return m_box.Convert(part, s.width, s.height, out, outStride, outWidth, outHeight);
     }
 
-    // Growing one way at least: libswscale's area mode, bilinear where the picture grows.
-    if (!kept) return Swscale(m_ctx, planes, src, srcStride, s.width, s.height, out, outStride, outWidth, outHeight);
-
-    // Kept at its size: libswscale's unscaled conversion writes whole blocks of pixels, past
-    // the end of a row whose width is no multiple of its block. Inside the picture the next
-    // row, written later, covers that; the last rows go through a padded scratch instead.
+    // libswscale's vector loops read whole blocks of samples, past the end of a row whose width
+    // is no multiple of their block. Inside the picture the next row covers that; the last rows
+    // are read from padded copies, as a slice of their own.
     const int tailY = (s.height - 1) & ~1, tailRows = s.height - tailY;
-    if (tailY > 0 && !Swscale(m_ctx, planes, src, srcStride, s.width, tailY, out, outStride, s.width, tailY))
-        return false;
-    const std::uint8_t* tailSrc[4] = {src[0] + std::ptrdiff_t(tailY) * srcStride[0],
-                                      src[1] + std::ptrdiff_t(tailY / 2) * srcStride[1],
-                                      src[2] ? src[2] + std::ptrdiff_t(tailY / 2) * srcStride[2] : nullptr, nullptr};
-    constexpr int kSlack = 128;
-    const int tailStride = (s.width * 4 + 63) & ~63;
-    m_tail.resize(std::size_t(tailStride) * tailRows + kSlack);
-    if (!Swscale(m_tailCtx, planes, tailSrc, srcStride, s.width, tailRows, m_tail.data(), tailStride, s.width, tailRows))
-        return false;
+    const std::uint8_t* tailSrc[4] = {};
+    int tailStride[4] = {};
+    CopyTail(src, srcStride, nv12, s.width, tailY, tailRows, tailSrc, tailStride);
+    std::uint8_t* dst[4] = {out, nullptr, nullptr, nullptr};
+    int dstStride[4] = {outStride, 0, 0, 0};
+
+    // Growing one way at least: libswscale's area mode, bilinear where the picture grows. Kept
+    // at its size, NV12 and pictures of an odd number of rows go through the same scaler.
+    if (!kept || nv12 || s.height % 2) {
+        SwsContext* ctx = Context(m_ctx, planes, s.width, s.height, outWidth, outHeight);
+        if (!ctx) return false;
+        int made = tailY > 0 ? sws_scale(ctx, src, srcStride, 0, tailY, dst, dstStride) : 0;
+        made += sws_scale(ctx, tailSrc, tailStride, tailY, tailRows, dst, dstStride);
+        return made == outHeight;
+    }
+
+    // Kept at its size, I420 of an even number of rows takes libswscale's unscaled conversion
+    // (quicker than the area average), a row at a time in whole blocks of pixels that also run
+    // past a row's end: the last rows are converted on their own, into a padded scratch.
+    if (tailY > 0) {
+        SwsContext* ctx = Context(m_ctx, planes, s.width, tailY, s.width, tailY);
+        if (!ctx || sws_scale(ctx, src, srcStride, 0, tailY, dst, dstStride) != tailY) return false;
+    }
+    SwsContext* ctx = Context(m_tailCtx, planes, s.width, tailRows, s.width, tailRows);
+    const int outTailStride = Padded(s.width * 4);
+    m_tailOut.resize(std::size_t(outTailStride) * tailRows + kSlack);
+    std::uint8_t* tailDst[4] = {m_tailOut.data(), nullptr, nullptr, nullptr};
+    const int tailDstStride[4] = {outTailStride, 0, 0, 0};
+    if (!ctx || sws_scale(ctx, tailSrc, tailStride, 0, tailRows, tailDst, tailDstStride) != tailRows) return false;
     for (int r = 0; r < tailRows; ++r)
-        std::memcpy(out + std::ptrdiff_t(tailY + r) * outStride, m_tail.data() + std::ptrdiff_t(r) * tailStride,
+        std::memcpy(out + std::ptrdiff_t(tailY + r) * outStride, m_tailOut.data() + std::ptrdiff_t(r) * outTailStride,
                     std::size_t(s.width) * 4);
     return true;
 }
 
-bool FrameScaler::Swscale(SwsContext*& ctx, const VideoPlanes& planes, const std::uint8_t* const src[4],
-                          const int srcStride[4], int width, int height, std::uint8_t* out, int outStride,
-                          int outWidth, int outHeight)
+void FrameScaler::CopyTail(const std::uint8_t* const src[4], const int srcStride[4], bool nv12, int width, int tailY,
+                           int tailRows, const std::uint8_t* tailSrc[4], int tailStride[4])
+{
+    // Two picture rows share a chroma row: the tail has one.
+    const int chromaBytes = nv12 ? 2 * ((width + 1) / 2) : (width + 1) / 2;
+    const int rowBytes[3] = {width, chromaBytes, chromaBytes}, rows[3] = {tailRows, 1, 1};
+    const int planes = nv12 ? 2 : 3;
+    std::size_t bytes = kSlack;
+    for (int p = 0; p < planes; ++p) {
+        tailStride[p] = Padded(rowBytes[p]);
+        bytes += std::size_t(tailStride[p]) * rows[p];
+    }
+    m_tailIn.resize(bytes);
+    std::uint8_t* copy = m_tailIn.data();
+    for (int p = 0; p < planes; ++p) {
+        const std::uint8_t* from = src[p] + std::ptrdiff_t(p == 0 ? tailY : tailY / 2) * srcStride[p];
+        tailSrc[p] = copy;
+        for (int r = 0; r < rows[p]; ++r, copy += tailStride[p])
+            std::memcpy(copy, from + std::ptrdiff_t(r) * srcStride[p], std::size_t(rowBytes[p]));
+    }
+}
+
+SwsContext* FrameScaler::Context(SwsContext*& ctx, const VideoPlanes& planes, int width, int height, int outWidth,
+                                 int outHeight)
 {
     const bool nv12 = planes.layout == PlaneLayout::NV12;
     ctx = sws_getCachedContext(ctx, width, height, nv12 ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P, outWidth, outHeight,
                                AV_PIX_FMT_BGRA, SWS_AREA, nullptr, nullptr, nullptr);
-    if (!ctx) return false;
+    if (!ctx) return nullptr;
     const int* matrix = sws_getCoefficients(planes.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
     sws_setColorspaceDetails(ctx, matrix, planes.fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
                              1 << 16, 1 << 16);
-    std::uint8_t* dst[4] = {out, nullptr, nullptr, nullptr};
-    int dstStride[4] = {outStride, 0, 0, 0};
-    return sws_scale(ctx, src, srcStride, 0, height, dst, dstStride) == outHeight;
+    return ctx;
 }
 
 void FrameScaler::ConvertOnFirstRead(VideoFrame& frame)

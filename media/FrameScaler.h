@@ -31,12 +31,15 @@ public:
     static void ConvertOnFirstRead(VideoFrame& frame);
 
 private:
-    static bool Swscale(SwsContext*& ctx, const VideoPlanes& planes, const std::uint8_t* const src[4],
-                        const int srcStride[4], int width, int height, std::uint8_t* out, int outStride, int outWidth,
-                        int outHeight);
+    // The last tailRows rows from tailY on of the planes at src, copied with room past each row.
+    void CopyTail(const std::uint8_t* const src[4], const int srcStride[4], bool nv12, int width, int tailY,
+                  int tailRows, const std::uint8_t* tailSrc[4], int tailStride[4]);
+    static SwsContext* Context(SwsContext*& ctx, const VideoPlanes& planes, int width, int height, int outWidth,
+                               int outHeight);
 
     BoxScaler m_box;
     SwsContext* m_ctx = nullptr;
-    SwsContext* m_tailCtx = nullptr;   // the last rows of a picture kept at its size
-    std::vector<std::uint8_t> m_tail;  // their padded scratch
+    SwsContext* m_tailCtx = nullptr;      // the last rows of a picture kept at its size
+    std::vector<std::uint8_t> m_tailIn;   // the last rows' planes, copied with room past each row
+    std::vector<std::uint8_t> m_tailOut;  // the last rows' pixels when kept, with room past each row
 };

@@ -1,6 +1,6 @@
 // The one-pass shrink and conversion against a double-precision area average of each plane
 // and the matrix in doubles: sizes odd and even, whole and fractional ratios, both matrices and
-// ranges, I420 and NV12, planes with padded rows; the SSE2 and plain paths give the same bytes,
+// ranges, I420 and NV12, planes with padded rows; the AVX2, SSE2 and plain paths give the same bytes,
 // and nothing is written past an output row.
 #include "media/BoxScaler.h"
 #include "media/FrameScaler.h"
@@ -8,13 +8,23 @@
 
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
+
+using Kernels = BoxScaler::Kernels;
 
 // A picture's planes, each row `pad` bytes longer than its samples, the padding filled with
 // bytes that would show if read; each plane exactly as long as its last row needs.
@@ -75,14 +85,15 @@ TEST(BoxScaler, ShrinksAndConvertsAsTheAreaAverageOfEachPlane)
                 for (const bool full : {false, true}) {
                     const Planes p(s.w, s.h, nv12, nv12 ? 3 : 13, bt709, full, seed++);
                     const std::vector<std::uint8_t> reference = AreaReference(p.planes, s.w, s.h, s.outW, s.outH);
-                    std::vector<std::uint8_t> outs[2];
-                    for (const bool simd : {false, true}) {
+                    std::vector<std::uint8_t> outs[3];
+                    for (const auto kernels : {Kernels::Plain, Kernels::Sse2, Kernels::Avx2}) {
+                        if (!BoxScaler::Runs(kernels)) continue;
                         // Rows of the output longer than its pixels: what lies past them stays.
                         const int stride = s.outW * 4 + 12;
-                        std::vector<std::uint8_t>& out = outs[simd];
+                        std::vector<std::uint8_t>& out = outs[int(kernels)];
                         out.assign(std::size_t(stride) * s.outH, 0x5A);
                         BoxScaler scaler;
-                        ASSERT_TRUE(scaler.Convert(p.planes, s.w, s.h, out.data(), stride, s.outW, s.outH, simd));
+                        ASSERT_TRUE(scaler.Convert(p.planes, s.w, s.h, out.data(), stride, s.outW, s.outH, kernels));
                         int worst = 0;
                         double total = 0;
                         for (int r = 0; r < s.outH; ++r) {
@@ -97,11 +108,15 @@ TEST(BoxScaler, ShrinksAndConvertsAsTheAreaAverageOfEachPlane)
                         }
                         const auto where = ::testing::Message() << s.w << "x" << s.h << " to " << s.outW << "x" << s.outH
                                                                 << (nv12 ? " NV12" : " I420") << (bt709 ? " 709" : " 601")
-                                                                << (full ? " full" : " studio") << (simd ? " SSE2" : " C++");
+                                                                << (full ? " full" : " studio") << " kernels " << int(kernels);
                         EXPECT_LE(worst, 2) << where;
                         EXPECT_LT(total / (s.outW * s.outH * 4), 0.3) << where;
                     }
-                    EXPECT_EQ(outs[0], outs[1]) << s.w << "x" << s.h << " to " << s.outW << "x" << s.outH;
+                    for (const auto kernels : {Kernels::Sse2, Kernels::Avx2}) {
+                        if (!BoxScaler::Runs(kernels)) continue;
+                        EXPECT_EQ(outs[int(kernels)], outs[0])
+                            << s.w << "x" << s.h << " to " << s.outW << "x" << s.outH << " kernels " << int(kernels);
+                    }
                 }
 }
 
@@ -178,7 +193,8 @@ TEST(FrameScaler, WritesNothingPastThePicture)
 {
     const struct {
         int w, h, outW, outH;
-    } sizes[] = {{202, 50, 202, 50}, {200, 40, 200, 40}, {854, 30, 854, 30}, {202, 50, 250, 61}, {202, 50, 101, 25}};
+    } sizes[] = {{202, 50, 202, 50}, {200, 40, 200, 40}, {854, 30, 854, 30}, {853, 31, 853, 31},
+                 {202, 50, 250, 61}, {202, 50, 101, 25}};
     constexpr std::size_t kGuard = 256;
     for (const auto& s : sizes)
         for (const bool nv12 : {false, true}) {
@@ -191,6 +207,92 @@ TEST(FrameScaler, WritesNothingPastThePicture)
             const std::string where = std::to_string(s.w) + "x" + std::to_string(s.h) + " to " +
                                       std::to_string(s.outW) + "x" + std::to_string(s.outH) + (nv12 ? " NV12" : " I420");
             EXPECT_EQ(std::count(out.begin() + std::ptrdiff_t(bytes), out.end(), 0x5A), std::ptrdiff_t(kGuard)) << where;
+        }
+}
+
+// A copy of some bytes that ends where a page nobody may read begins: a read of one byte past
+// them faults.
+class GuardedBytes {
+public:
+    explicit GuardedBytes(const std::vector<std::uint8_t>& bytes)
+    {
+        const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+        m_size = (bytes.size() + page - 1) / page * page + page;
+        void* base = mmap(nullptr, m_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED) return;
+        m_base = static_cast<std::uint8_t*>(base);
+        if (mprotect(m_base + m_size - page, page, PROT_NONE) != 0) return;
+        m_data = m_base + m_size - page - bytes.size();
+        if (!bytes.empty()) std::memcpy(m_data, bytes.data(), bytes.size());
+    }
+    ~GuardedBytes()
+    {
+        if (m_base) munmap(m_base, m_size);
+    }
+    GuardedBytes(const GuardedBytes&) = delete;
+    GuardedBytes& operator=(const GuardedBytes&) = delete;
+    std::uint8_t* data() const { return m_data; }
+
+private:
+    std::uint8_t* m_base = nullptr;
+    std::uint8_t* m_data = nullptr;
+    std::size_t m_size = 0;
+};
+
+// libswscale's vector loops also read whole blocks: each plane here ends at a page that faults
+// when read, so a pass that reads past the last row of a plane ends the test.
+TEST(FrameScaler, ReadsNothingPastThePlanes)
+{
+    const struct {
+        int w, h, outW, outH;
+        VideoRect part;
+    } sizes[] = {
+        {202, 50, 202, 50, {0, 0, 202, 50}},  // kept, at widths no multiple of the blocks
+        {854, 31, 854, 31, {0, 0, 854, 31}},
+        {33, 17, 33, 17, {0, 0, 33, 17}},
+        {200, 40, 93, 21, {106, 18, 93, 21}},  // a part at the right and bottom, kept
+        {202, 50, 250, 61, {0, 0, 202, 50}},   // grown
+        {202, 50, 101, 25, {0, 0, 202, 50}},   // shrunk
+    };
+    for (const auto& s : sizes)
+        for (const bool nv12 : {false, true}) {
+            const Planes p(s.w, s.h, nv12, 0, false, false, 9);
+            const GuardedBytes y(p.y), u(p.u), v(p.v);
+            ASSERT_TRUE(y.data() && u.data() && (nv12 || v.data()));
+            VideoPlanes guarded = p.planes;
+            guarded.data[0] = y.data();
+            guarded.data[1] = u.data();
+            guarded.data[2] = nv12 ? nullptr : v.data();
+            std::vector<std::uint8_t> out(std::size_t(s.outW) * s.outH * 4);
+            FrameScaler scaler;
+            ASSERT_TRUE(scaler.Scale(guarded, s.w, s.h, s.part, out.data(), s.outW * 4, s.outW, s.outH));
+            // The same bytes as one pass of libswscale over planes with room to read past, into
+            // rows with room to write past.
+            const Planes roomy(s.w, s.h, nv12, 64, false, false, 9);
+            const int roomyStride = s.outW * 4 + 64;
+            std::vector<std::uint8_t> one(std::size_t(roomyStride) * (s.outH + 1));
+            const bool kept = s.part.width == s.outW && s.part.height == s.outH;
+            if (kept || !BoxScaler::Applies(s.part.width, s.part.height, s.outW, s.outH)) {
+                SwsContext* ctx = sws_getContext(s.part.width, s.part.height, nv12 ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P,
+                                                 s.outW, s.outH, AV_PIX_FMT_BGRA, SWS_AREA, nullptr, nullptr, nullptr);
+                ASSERT_TRUE(ctx);
+                sws_setColorspaceDetails(ctx, sws_getCoefficients(SWS_CS_ITU601), 0, sws_getCoefficients(SWS_CS_DEFAULT),
+                                         1, 0, 1 << 16, 1 << 16);
+                const int cx = nv12 ? s.part.x : s.part.x / 2;
+                const std::uint8_t* src[4] = {
+                    roomy.planes.data[0] + s.part.y * roomy.planes.stride[0] + s.part.x,
+                    roomy.planes.data[1] + s.part.y / 2 * roomy.planes.stride[1] + cx,
+                    nv12 ? nullptr : roomy.planes.data[2] + s.part.y / 2 * roomy.planes.stride[2] + cx, nullptr};
+                std::uint8_t* dst[4] = {one.data(), nullptr, nullptr, nullptr};
+                const int dstStride[4] = {roomyStride, 0, 0, 0};
+                EXPECT_EQ(sws_scale(ctx, src, roomy.planes.stride, 0, s.part.height, dst, dstStride), s.outH);
+                sws_freeContext(ctx);
+                for (int r = 0; r < s.outH; ++r)
+                    ASSERT_EQ(0, std::memcmp(&out[std::size_t(r) * s.outW * 4], &one[std::size_t(r) * roomyStride],
+                                             std::size_t(s.outW) * 4))
+                        << "row " << r << " of " << s.w << "x" << s.h << " to " << s.outW << "x" << s.outH
+                        << (nv12 ? " NV12" : " I420");
+            }
         }
 }
 
