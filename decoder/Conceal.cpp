@@ -37,9 +37,10 @@ constexpr uint8_t kFill = 4;
 // An MB decoded in a damaged packet before the damage showed: it keeps its
 // picture unless a guess joins the neighbours much better.
 constexpr uint8_t kSuspect = 5;
-// The same in a plain packet, where nothing checked the MB: until every such
-// MB is weighed (kWeighed), its picture is no edge to join or to guess from,
-// as the garbage decoded from the damage joins the garbage next to it.
+// The same where nothing checked the MB (a plain packet, or one whose motion
+// or DC partition did not check): until every such MB is weighed (kWeighed),
+// its picture is no edge to join or to guess from, as the garbage decoded
+// from the damage joins the garbage next to it.
 constexpr uint8_t kUnsure = 6;
 constexpr uint8_t kWeighed = 7;
 
@@ -271,8 +272,16 @@ void ConcealLostMacroblocks(DecoderInstance* d, int targetMb) {
 }
 
 void MarkSuspect(DecoderInstance* d, int from, int to, bool whole) {
-  const uint8_t mark = whole ? kShort : d->vol->data_partitioned ? kSuspect : kUnsure;
-  if (to > from) std::memset(d->errorMap + from, mark, size_t(to - from));
+  if (to <= from) return;
+  if (whole) {
+    std::memset(d->errorMap + from, kShort, size_t(to - from));
+    return;
+  }
+  // Only MBs whose motion or DC partition checked are more than unsure.
+  int checked = d->vol->data_partitioned ? d->packetPartsEnd : from;
+  checked = checked < from ? from : checked > to ? to : checked;
+  std::memset(d->errorMap + from, kSuspect, size_t(checked - from));
+  std::memset(d->errorMap + checked, kUnsure, size_t(to - checked));
 }
 
 void RefineConcealment(DecoderInstance* d) {
