@@ -18,6 +18,8 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
+#include <algorithm>
+#include <climits>
 #include <QTreeWidget>
 #include <QWindow>
 
@@ -78,7 +80,8 @@ void CSamplePlayerDlg::OnLButtonDown(unsigned, QPoint point)
         const int offset = point.x() - band.left();
         const float perPixel = m_player.GetState() == kStateNotBuilt ? 100.0f / kBandWidth
                                                                        : static_cast<float>(duration) / kBandWidth;
-        Item<CBitSlider>(IDC_SLIDER_POSITION)->setValue(static_cast<int>(offset * perPixel));
+        // float rounds the longest duration up past the int range
+        Item<CBitSlider>(IDC_SLIDER_POSITION)->setValue(static_cast<int>(std::min<double>(offset * perPixel, INT32_MAX)));
         m_player.SeekMs(static_cast<std::int32_t>(duration * offset / kBandWidth));
         return;
     }

@@ -2,6 +2,8 @@
 
 #include "platform/Registry.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 CDShowPlayer::CDShowPlayer()
@@ -97,7 +99,8 @@ std::int64_t CDShowPlayer::GetDurationMs()
     if (!m_pGraph) return 0;
     std::int64_t dur = 0;
     m_pGraph->GetDuration(&dur);
-    return dur / 10000;
+    // Callers keep milliseconds in 32 bits; only a damaged header claims more than 24 days.
+    return std::min<std::int64_t>(dur / 10000, INT32_MAX);
 }
 
 int CDShowPlayer::Play()
