@@ -48,10 +48,12 @@ constexpr uint8_t kWeighed = 7;
 // header says: a packet lost after it, or damage its codes resynchronised
 // from. Replaced only where it steps far from the MBs decoded around it.
 constexpr uint8_t kShort = 8;
+// Filled from within the picture; no edge for the other fills of the pass.
+constexpr uint8_t kFilled = 9;
 
 // The MB holds no picture of its own (or none to be trusted) yet.
 inline bool Pending(uint8_t mark) {
-  return mark == kGuess || mark == kFill || mark == kUnsure || mark == kWeighed || mark == kShort;
+  return mark == kGuess || mark == kFill || mark == kUnsure || mark == kWeighed || mark == kShort || mark == kFilled;
 }
 
 inline int Sad(const uint8_t* a, int aStep, const uint8_t* b, int bStep) {
@@ -78,41 +80,64 @@ int EdgeMismatch(const DecoderInstance* d, int mb, bool decodedOnly = false, int
   return s;
 }
 
-// Each sample from the edges next to it of the neighbours that hold decoded
-// (or refined) pictures, weighted by closeness.
-void InterpolateBlock(uint8_t* p, int pitch, int size, const bool edge[4]) {
+// Each sample from the nearest edges of MBs that hold decoded (or refined)
+// pictures in the four directions (left, top, right, bottom), gap[k] lost
+// MBs away (-1: none). Along each axis the sample lies between its two
+// edges: an edge weighs by how far the sample is from the other one over
+// the axis' span, and the axis by the inverse of its span.
+void InterpolateBlock(uint8_t* p, int pitch, int size, const int gap[4]) {
   uint8_t out[16 * 16];
+  int g[4];
+  for (int k = 0; k < 4; ++k) g[k] = gap[k] > 0 ? gap[k] * size : 0;
   for (int y = 0; y < size; ++y)
     for (int x = 0; x < size; ++x) {
-      int num = 0, den = 0;
-      const int w[4] = {size - x, size - y, x + 1, y + 1};  // left, top, right, bottom
-      const long at[4] = {long(y) * pitch - 1, x - long(pitch), long(y) * pitch + size, long(size) * pitch + x};
-      for (int k = 0; k < 4; ++k)
-        if (edge[k]) num += w[k] * p[at[k]], den += w[k];
+      const int dist[4] = {x + 1 + g[0], y + 1 + g[1], size - x + g[2], size - y + g[3]};
+      const long at[4] = {long(y) * pitch - 1 - g[0], x - long(pitch) * (1 + g[1]), long(y) * pitch + size + g[2],
+                          long(pitch) * (size + g[3]) + x};
+      long num = 0, den = 0;
+      for (int k = 0; k < 4; ++k) {
+        if (gap[k] < 0) continue;
+        const long span = dist[k] + dist[k ^ 2];
+        const long w = (span - dist[k]) * (1L << 24) / (span * span);
+        num += w * p[at[k]], den += w;
+      }
       out[y * 16 + x] = den ? static_cast<uint8_t>((num + den / 2) / den) : p[y * pitch + x];
     }
   for (int y = 0; y < size; ++y) std::memcpy(p + y * pitch, out + y * 16, size);
 }
 
-void InterpolateMb(DecoderInstance* d, int mb) {
-  const int w = d->mbWidth;
-  const uint8_t* map = d->errorMap;
-  bool edge[4] = {d->mbX > 0 && !Pending(map[mb - 1]), d->mbY > 0 && !Pending(map[mb - w]),
-                  d->mbX + 1 < w && !Pending(map[mb + 1]), mb + w < d->mbCount && !Pending(map[mb + w])};
+// How many lost MBs lie between the current MB and the nearest one in
+// direction (dx, dy) that holds a picture; -1 when there is none, or when a
+// decoded MB yet to be weighed stands in the way.
+int Gap(const DecoderInstance* d, int dx, int dy) {
+  const int rows = d->mbCount / d->mbWidth;
+  int n = 0;
+  for (int x = d->mbX + dx, y = d->mbY + dy; x >= 0 && y >= 0 && x < d->mbWidth && y < rows; x += dx, y += dy, ++n) {
+    const uint8_t mark = d->errorMap[y * d->mbWidth + x];
+    if (!Pending(mark)) return n;
+    if (mark != kFill && mark != kFilled && mark != kGuess) break;
+  }
+  return -1;
+}
+
+void InterpolateMb(DecoderInstance* d) {
+  int gap[4] = {Gap(d, -1, 0), Gap(d, 0, -1), Gap(d, 1, 0), Gap(d, 0, 1)};
   // Edges that agree across the MB (the line above with the one below, or
   // the column left with the one right) carry the picture through it alone.
   const uint8_t* p = d->curY;
   const int stride = d->stride;
-  const int v = edge[1] && edge[3] ? Sad(p - stride, 1, p + 16 * stride, 1) / 16 : -1;
-  const int h = edge[0] && edge[2] ? Sad(p - 1, stride, p + 16, stride) / 16 : -1;
+  const int v = gap[1] >= 0 && gap[3] >= 0
+                    ? Sad(p - long(stride) * (1 + 16 * gap[1]), 1, p + long(stride) * 16 * (1 + gap[3]), 1) / 16
+                    : -1;
+  const int h = gap[0] >= 0 && gap[2] >= 0 ? Sad(p - 1 - 16 * gap[0], stride, p + 16 * (1 + gap[2]), stride) / 16 : -1;
   constexpr int kAgree = 3;  // mean absolute difference
   if (v >= 0 && v < kAgree && (h < 0 || 2 * v < h))
-    edge[0] = edge[2] = false;
+    gap[0] = gap[2] = -1;
   else if (h >= 0 && h < kAgree && (v < 0 || 2 * h < v))
-    edge[1] = edge[3] = false;
-  InterpolateBlock(d->curY, d->stride, 16, edge);
-  InterpolateBlock(d->curU, d->stride / 2, 8, edge);
-  InterpolateBlock(d->curV, d->stride / 2, 8, edge);
+    gap[1] = gap[3] = -1;
+  InterpolateBlock(d->curY, d->stride, 16, gap);
+  InterpolateBlock(d->curU, d->stride / 2, 8, gap);
+  InterpolateBlock(d->curV, d->stride / 2, 8, gap);
 }
 
 inline int Sad16x16(const uint8_t* a, const uint8_t* b, int stride) {
@@ -300,8 +325,8 @@ void RefineConcealment(DecoderInstance* d) {
   for (int mb = 0; mb < d->mbCount; ++mb) {
     if (d->errorMap[mb] == kFill) {
       SeekMacroblock(d, mb);
-      InterpolateMb(d, mb);
-      d->errorMap[mb] = 1;
+      InterpolateMb(d);
+      d->errorMap[mb] = kFilled;
     }
     if (d->errorMap[mb] != kGuess) continue;
     SeekMacroblock(d, mb);
@@ -309,11 +334,13 @@ void RefineConcealment(DecoderInstance* d) {
     if (bVop)
       GuessBMb(d, mb);
     else if (fill)
-      InterpolateMb(d, mb);
+      InterpolateMb(d);
     else if (inter)
       GuessInterMb(d, mb);
-    d->errorMap[mb] = inter && !fill ? kGuessed : 1;
+    d->errorMap[mb] = inter && !fill ? kGuessed : bVop ? 1 : kFilled;
   }
+  for (int mb = 0; mb < d->mbCount; ++mb)
+    if (d->errorMap[mb] == kFilled) d->errorMap[mb] = 1;
   // MBs decoded before the damage showed keep their pictures unless a guess
   // joins the neighbours several times better (garbage decoded from the
   // damage seldom joins them at all).
@@ -339,7 +366,7 @@ void RefineConcealment(DecoderInstance* d) {
       guessed = GuessInterMb(d, mb);
     } else {
       if (spatial())
-        InterpolateMb(d, mb);
+        InterpolateMb(d);
       else
         CopyReferenceMb(d);
       guessed = EdgeMismatch(d, mb);
