@@ -396,6 +396,9 @@ void ConcealFromPartitions(DecoderInstance* d, int targetMb) {
   if (targetMb > d->packetPartsEnd) targetMb = d->packetPartsEnd;
   const FieldWord* words = d->fieldMvMap;  // the packet's partition words, from its first MB
   const bool iVop = d->vol->vop_coding_type == VOP_I;
+  // A partition that ended on its marker with fewer MBs than the next
+  // header says may have resynchronised from damage: its MBs are unsure.
+  const uint8_t mark = d->packetCheck == 2 && d->packetPartsEnd < d->packetEndMb ? kUnsure : 1;
   while (d->mbNum < targetMb) {
     const uint32_t word = words[d->mbNum - d->packetFirstMb].partition;
     const int type = *d->mbTypeCursor;
@@ -434,7 +437,7 @@ void ConcealFromPartitions(DecoderInstance* d, int targetMb) {
     } else {
       PredictFrameMb(d, d->fwdRef, d->blockMvCursor, type == MB_INTER4V ? 4 : 1, false);
     }
-    *d->errorMapCursor = 1;
+    *d->errorMapCursor = mark;
     *d->fieldSelectCursor = -1;
     NextMacroblock(d);
   }
