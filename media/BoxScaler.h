@@ -3,9 +3,11 @@
 // pass. Each output sample is the area average of what its footprint covers (the source
 // samples at its edges weighed by how much of them it covers): luma for every pixel, chroma
 // for every two pixels across (as the source has it) and every row, then BT.601 or BT.709,
-// studio or full range, to RGB. Fixed point throughout; an output row at a time, so the
-// source is read once. AVX2 where the processor has it, else SSE2 where the target has it;
-// the plain C++ path gives the same bytes.
+// studio or full range, to RGB. Fixed point throughout; an output row at a time, in three
+// steps: the source rows under it summed down (each source byte read once, in whole vectors),
+// that row summed across (from contiguous loads where a whole number of samples makes each
+// output), the small row converted. AVX2 where the processor has it, else SSE2 where the
+// target has it; the plain C++ path gives the same bytes.
 #include "platform/VideoFrame.h"
 
 #include <cstdint>
@@ -28,16 +30,21 @@ public:
     bool Convert(const VideoPlanes& planes, int width, int height, std::uint8_t* out, int outStride, int outWidth,
                  int outHeight, Kernels kernels = Best());
 
-    // The weights along one axis, in the order the kernels read them.
+    // The weights across, in the order the kernels read them. Every output sample is
+    // (sum of weight x vertical sum over its taps + round) >> shift.
     struct Horizontal {
         int taps = 0;                       // per output sample, a multiple of 4
-        std::vector<int> first;             // first source sample, per output sample (in fours)
+        int ratio = 0;                      // 2 to 4 when each output is the mean of that many samples from ratio x j on
+        int shift = 0;
+        int weight = 0;                     // of every tap when ratio is set
+        std::vector<int> first;             // first source sample, per output sample (in sixteens)
         std::vector<std::int16_t> weights;  // per four outputs and four taps: 4 x 4 weights
     };
     struct Vertical {
-        std::vector<int> offset;             // into rows and weights, per output row
-        std::vector<int> count;              // rows summed
-        std::vector<int> bias;               // what the sums lose to truncation, in horizontal units
+        int ratio = 0;            // 2 to 4 when each output row is the mean of that many rows from ratio x row on
+        std::vector<int> offset;  // into rows and weights, per output row
+        std::vector<int> count;   // rows summed
+        std::vector<int> inexact; // rows whose weighted bytes the sums truncate
         std::vector<int> rows;
         std::vector<std::uint16_t> weights;
     };
@@ -46,17 +53,18 @@ private:
     void Prepare(int width, int height, int outWidth, int outHeight);
     void SumRows(const std::uint8_t* plane, int stride, const Vertical& v, int row, int samples, bool split,
                  std::int16_t* out, std::int16_t* outSplit, Kernels kernels);
-    void ConvertRow(std::uint8_t* out, int outWidth, int lumaBias, int chromaBias, Kernels kernels) const;
-    template <int Taps>
-    void ConvertRowSse2(std::uint8_t* out, int outWidth, int lumaRound, int chromaRound) const;
-    template <int Taps>
-    void ConvertRowAvx2(std::uint8_t* out, int outWidth, int lumaRound, int chromaRound) const;
+    static void Filter(const std::int16_t* sums, const Horizontal& h, int outputs, int inexact, std::int16_t* out,
+                       Kernels kernels);
+    void ConvertRow(std::uint8_t* out, int outWidth, Kernels kernels) const;
+    void ConvertRowAvx2(std::uint8_t* out, int outWidth) const;
 
     int m_width = 0, m_height = 0, m_outWidth = 0, m_outHeight = 0;
     Horizontal m_lumaH, m_chromaH;
     Vertical m_lumaV, m_chromaV;
-    // One output row's vertical sums (128 times the sample), with room for the taps past the end.
+    // One output row's vertical sums (64 times the sample), with room for the taps past the end.
     std::vector<std::int16_t> m_y, m_u, m_v;
+    // The same row's output samples (64 times the sample), with room up to a multiple of sixteen.
+    std::vector<std::int16_t> m_outY, m_outU, m_outV;
     std::vector<const std::uint8_t*> m_rowPointers;
     // 16-bit factors: y of 4 times the luma, the rest of 4 times the chroma; ub less one.
     struct Matrix {

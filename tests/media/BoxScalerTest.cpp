@@ -77,6 +77,15 @@ TEST(BoxScaler, ShrinksAndConvertsAsTheAreaAverageOfEachPlane)
         {77, 41, 1, 1},      // the whole picture in one pixel
         {40, 40, 13, 40},    // shrinking across only
         {35, 9, 6, 3},       // fewer outputs than a group of four at the end of a row
+        {34, 22, 17, 11},    // halves, the last chroma sample of a row half covered
+        {48, 36, 12, 9},     // quarters: chroma halved down, quartered across
+        {36, 48, 12, 12},    // thirds across, quarters down
+        {99, 66, 33, 22},    // thirds of odd chroma
+        {321, 239, 107, 80}, // thirds across, an odd ratio down
+        {17, 13, 5, 4},      // odd ratios of a small odd picture
+        {1282, 722, 641, 361},  // halves of a picture a little larger than the rear camera's
+        {64, 200, 16, 1},    // quarters across of two hundred rows: sums too large for 16 bits
+        {300, 600, 3, 2},    // hundreds of rows an output, their weights rounded up
     };
     std::uint32_t seed = 1;
     for (const auto& s : sizes)
@@ -253,6 +262,10 @@ TEST(FrameScaler, ReadsNothingPastThePlanes)
         {200, 40, 93, 21, {106, 18, 93, 21}},  // a part at the right and bottom, kept
         {202, 50, 250, 61, {0, 0, 202, 50}},   // grown
         {202, 50, 101, 25, {0, 0, 202, 50}},   // shrunk
+        {192, 48, 64, 16, {0, 0, 192, 48}},    // shrunk by whole numbers, by the means of rows and samples
+        {96, 36, 24, 9, {0, 0, 96, 36}},
+        {321, 239, 107, 80, {0, 0, 321, 239}},
+        {1282, 722, 641, 361, {0, 0, 1282, 722}},
     };
     for (const auto& s : sizes)
         for (const bool nv12 : {false, true}) {
