@@ -65,9 +65,13 @@ QString CExplorerMapViewWnd::CallJScript(const QString& text)
 bool CExplorerMapViewWnd::PostJScript(const QString& text)
 {
     if (text.isEmpty()) return false;
-    const ScriptText parsed = ParseScriptText(text);
-    if (!m_pBrowser || parsed.name.isEmpty()) return false;
-    QVariantList args;
-    for (const QString& a : parsed.args) args.append(a);
-    return m_pBrowser->PostScriptFunction(parsed.name, args);
+    if (m_lastPostText.isNull() || text != m_lastPostText) {
+        const ScriptText parsed = ParseScriptText(text);
+        m_lastPostText = text;
+        m_lastPostName = parsed.name;
+        m_lastPostArgs.clear();
+        for (const QString& a : parsed.args) m_lastPostArgs.append(a);
+    }
+    if (!m_pBrowser || m_lastPostName.isEmpty()) return false;
+    return m_pBrowser->PostScriptFunction(m_lastPostName, m_lastPostArgs);
 }

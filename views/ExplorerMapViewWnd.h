@@ -2,6 +2,7 @@
 // A window that hosts a web browser control showing a map page, and calls the page's script
 // functions from a "javascript:Name(arg, ...)" text.
 #include <QStringList>
+#include <QVariantList>
 #include <QWidget>
 
 class CWebBrowser2;
@@ -37,4 +38,8 @@ public:
 private:
     CWebBrowser2* m_pBrowser = nullptr;
     int m_nID = 0;
+    // The last posted text as it was split: the map is told the same point many times over.
+    QString m_lastPostText;
+    QString m_lastPostName;
+    QVariantList m_lastPostArgs;
 };

@@ -3,6 +3,8 @@
 #include "media/TrackData.h"
 #include "views/MapGlobals.h"
 
+#include <cstring>
+
 CMapView::~CMapView() = default;
 
 QString CMapView::DrawCurrentText(double longitude, double latitude)
@@ -23,7 +25,13 @@ void CMapView::ShowCurrentPosition(std::uint32_t position)
             g_chGpsNS = fix.m_chNS;
             g_chGpsEW = fix.m_chEW;
             // Every update draws; nobody reads the answer, so the window does not wait for it.
-            PostJScript(DrawCurrentText(fix.GetLongitude(), fix.GetLatitude()));
+            // Compared bit for bit: -0 prints unlike 0.
+            const double point[2] = {fix.GetLongitude(), fix.GetLatitude()};
+            if (m_lastDrawText.isNull() || std::memcmp(point, m_lastPoint, sizeof point) != 0) {
+                m_lastDrawText = DrawCurrentText(point[0], point[1]);
+                std::memcpy(m_lastPoint, point, sizeof point);
+            }
+            PostJScript(m_lastDrawText);
         }
         return;
     }

@@ -23,4 +23,9 @@ public:
 
     // The call text that draws a point (decimal degrees, six decimals).
     static QString DrawCurrentText(double longitude, double latitude);
+
+private:
+    // The call text of the point drawn last: a fix is shown for several updates in a row.
+    double m_lastPoint[2] = {};  // longitude, latitude
+    QString m_lastDrawText;
 };

@@ -23,7 +23,10 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -147,6 +150,17 @@ TEST_F(MainDlg, StartsAsTheSkinWithEveryControlInPlace)
     // control covers it.
     const QImage shot = dlg->grab().toImage();
     EXPECT_EQ(shot.pixelColor(500, 10), dlg->m_bmpSkin.pixelColor(500, 10));
+}
+
+// The time labels' text: whole seconds as HH:MM:SS, wider where printf's %02d is wider.
+TEST(MainDlgTimeText, HoursMinutesSeconds)
+{
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {0, "00:00:00"},           {999, "00:00:00"},         {59999, "00:00:59"},     {3723000, "01:02:03"},
+        {359999999, "99:59:59"},   {360000000, "100:00:00"},  {-1500, "00:00:-1"},     {-3600000, "-1:00:00"},
+        {INT32_MAX, "596:31:23"},
+    };
+    for (const auto& [ms, text] : cases) EXPECT_EQ(CSamplePlayerDlg::TimeText(ms), QString::fromLatin1(text)) << ms;
 }
 
 TEST_F(MainDlg, FullScreenLayoutsByClientSize)
