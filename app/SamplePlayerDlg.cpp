@@ -21,6 +21,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTreeWidget>
+#include <algorithm>
 #include <clocale>
 
 QString g_strVersionTitle;
@@ -347,7 +348,14 @@ void CSamplePlayerDlg::paintEvent(QPaintEvent* event)
     // The background is the skin, black where the client is larger than it; the dashboard
     // layer over it.
     QPainter p(this);
+    const auto hidesSkin = [this](const QRect& r) {
+        return std::any_of(m_dashShown.opaque.begin(), m_dashShown.opaque.end(), [&](const QRect& o) { return o.contains(r); });
+    };
     for (const QRect& r : event->region()) {
+        if (g_nLayoutMode == 0 && hidesSkin(r)) {
+            p.drawImage(r.topLeft(), m_dashLayer, r);
+            continue;
+        }
         if (m_bmpSkin.isNull() || !m_bmpSkin.rect().contains(r)) p.fillRect(r, Qt::black);  // the skin is opaque
         if (!m_bmpSkin.isNull()) p.drawImage(r.topLeft(), m_bmpSkin, r);
         if (g_nLayoutMode == 0) p.drawImage(r.topLeft(), m_dashLayer, r);

@@ -502,14 +502,11 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData, DashboardShown* sh
         cursor = g_nDurationMs != 0 ? TruncPixel(double(g_nPlayPositionMs) / g_nDurationMs * 397) + 255 : 255;
         if (cursor > 647) cursor = 647;
     }
-    // The cursor's column in the window: the strip's plane lies 19 pixels lower.
+    // The cursor's column in the window: the line from 640 up to 550 of the strip's plane,
+    // which lies 19 pixels lower, fills the strip's whole height.
+    const auto cursorColumn = [](int x) { return QRect(x, kGraphStripRect.top(), 1, kGraphStripRect.height()) & kGraphStripRect; };
     const auto drawCursor = [&] {
-        if (cursor == DashboardShown::kNone) return;
-        pDC->save();
-        pDC->setClipRect(kGraphStripRect, Qt::IntersectClip);
-        pDC->translate(kGraphStripRect.topLeft() - kPlane);
-        DrawLineEx(pDC, cursor, 640, cursor, 550, 1, kCursorColour);
-        pDC->restore();
+        if (cursor != DashboardShown::kNone) pDC->fillRect(cursorColumn(cursor), ToQColor(kCursorColour));
     };
     const int labels = StripLabelSet();
     if (shown && shown->stripDrawn && shown->stripCurves == curvesVersion && shown->stripLabels == labels) {
@@ -518,16 +515,20 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData, DashboardShown* sh
         const auto rightOfLabels = [](int x) { return x == DashboardShown::kNone || x >= 255; };
         if (cursor == shown->stripCursor) return;
         if (rightOfLabels(cursor) && rightOfLabels(shown->stripCursor)) {
+            QRect left, moved;
             if (shown->stripCursor != DashboardShown::kNone) {
-                const QRect column = QRect(shown->stripCursor, kGraphStripRect.top(), 1, kGraphStripRect.height()) & kGraphStripRect;
-                if (!column.isEmpty()) {
-                    pDC->drawImage(column.topLeft(), curves, column.translated(-kGraphStripRect.topLeft()));
-                    shown->changed.push_back(column);
-                }
+                left = cursorColumn(shown->stripCursor);
+                if (!left.isEmpty()) pDC->drawImage(left.topLeft(), curves, left.translated(-kGraphStripRect.topLeft()));
             }
             drawCursor();
-            if (cursor != DashboardShown::kNone)
-                shown->changed.push_back(QRect(cursor, kGraphStripRect.top(), 1, kGraphStripRect.height()) & kGraphStripRect);
+            if (cursor != DashboardShown::kNone) moved = cursorColumn(cursor);
+            // A step of a few pixels is shown as one rectangle: a repaint costs by its rows.
+            if (!left.isEmpty() && !moved.isEmpty() && (left | moved).width() <= 16) {
+                shown->changed.push_back(left | moved);
+            } else {
+                for (const QRect& r : {left, moved})
+                    if (!r.isEmpty()) shown->changed.push_back(r);
+            }
             shown->stripCursor = cursor;
             return;
         }
@@ -541,6 +542,7 @@ void DrawGraphStrip(QPainter* pDC, const CTextData& textData, DashboardShown* sh
         DrawCellText(pDC, 216, 575 + 18 * i, 255, 615 + 18 * i, StripLabel(i), Qt::AlignRight, kWhite, true, kLabelBack);
     pDC->restore();
     if (shown) {
+        if (!shown->stripDrawn) shown->opaque.push_back(kGraphStripRect);  // the curves cover it
         shown->stripDrawn = true;
         shown->stripCurves = curvesVersion;
         shown->stripLabels = labels;
@@ -630,6 +632,8 @@ void DrawSpeedometer(QPainter* pDC, DashboardShown* shown)
     const QPoint middles[2] = {{272, 511}, {384, 510}};
     if (!shown->dialsDrawn) {
         draw();
+        for (const auto& [at, dial] : {std::pair{QPoint(219, 459), &speedDial}, {QPoint(339, 466), &headingDial}})
+            if (!dial->hasAlphaChannel()) shown->opaque.push_back(QRect(at, dial->size()));
         QRect all = QRect(QPoint(219, 459), speedDial.size()) | QRect(QPoint(339, 466), headingDial.size());
         for (int k = 0; k < 2; ++k) all |= reach(middles[k].x(), middles[k].y(), needles[2 * k], needles[2 * k + 1]);
         shown->changed.push_back(all);

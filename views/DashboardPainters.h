@@ -48,6 +48,9 @@ struct DashboardShown {
     bool dialsDrawn = false;
     int needles[4] = {};  // the two needles' end points: speed x, y, heading x, y
     std::vector<QRect> changed;
+    // Where the layer holds opaque bitmaps that only opaque drawing goes over: what lies beneath
+    // there never shows.
+    std::vector<QRect> opaque;
     void Reset() { *this = DashboardShown(); }
 };
 
