@@ -613,11 +613,17 @@ void DrawSpeedometer(QPainter* pDC, DashboardShown* shown)
     // strip drawn before) stays as it is.
     const QImage& speedDial = PainterBitmap(kSpeedDialId);
     const QImage& headingDial = PainterBitmap(kHeadingDialId);
-    const auto draw = [&] {
-        pDC->drawImage(QPoint(219, 459), speedDial);
-        DrawLineEx(pDC, 272, 511, ex, ey, 2, kNeedleColour);
-        pDC->drawImage(QPoint(339, 466), headingDial);
-        DrawLineEx(pDC, 384, 510, hx, hy, 2, kNeedleColour);
+    // A needle two pixels wide with round ends, from the dial's middle.
+    const auto reach = [](int x1, int y1, int x2, int y2) {
+        return QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))).adjusted(-2, -2, 2, 2);
+    };
+    // Drawn within `clip` (everything when null): what lies wholly outside it is left out.
+    const auto draw = [&](const QRect& clip = QRect()) {
+        const auto reaches = [&](const QRect& r) { return clip.isNull() || clip.intersects(r); };
+        if (reaches(QRect(QPoint(219, 459), speedDial.size()))) pDC->drawImage(QPoint(219, 459), speedDial);
+        if (reaches(reach(272, 511, ex, ey))) DrawLineEx(pDC, 272, 511, ex, ey, 2, kNeedleColour);
+        if (reaches(QRect(QPoint(339, 466), headingDial.size()))) pDC->drawImage(QPoint(339, 466), headingDial);
+        if (reaches(reach(384, 510, hx, hy))) DrawLineEx(pDC, 384, 510, hx, hy, 2, kNeedleColour);
     };
     if (!shown) {
         draw();
@@ -625,10 +631,6 @@ void DrawSpeedometer(QPainter* pDC, DashboardShown* shown)
     }
     const int needles[4] = {ex, ey, hx, hy};
     if (shown->dialsDrawn && std::equal(needles, needles + 4, shown->needles)) return;
-    // A needle two pixels wide with round ends, from the dial's middle.
-    const auto reach = [](int x1, int y1, int x2, int y2) {
-        return QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))).adjusted(-2, -2, 2, 2);
-    };
     const QPoint middles[2] = {{272, 511}, {384, 510}};
     if (!shown->dialsDrawn) {
         draw();
@@ -647,7 +649,7 @@ void DrawSpeedometer(QPainter* pDC, DashboardShown* shown)
             const QRect around = reach(m.x(), m.y(), was[0], was[1]) | reach(m.x(), m.y(), needles[2 * k], needles[2 * k + 1]);
             pDC->save();
             pDC->setClipRect(around, Qt::IntersectClip);
-            draw();
+            draw(around);
             pDC->restore();
             shown->changed.push_back(around);
         }

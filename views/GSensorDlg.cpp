@@ -122,11 +122,9 @@ void CGSensorDlg::DrawGSensorGraph(QPainter* pDC, std::uint32_t nPositionMs)
     }
     pDC->drawImage(QPoint(kPlotX, kPlotY), m_bmpPlot);
     if (const std::optional<int> x = CursorColumn(nPositionMs)) {
+        // The line from the plot's top 160 pixels down, its end left out, inside the plot.
         const QRect plot = PlotRect();
-        pDC->save();
-        pDC->setClipRect(plot, Qt::IntersectClip);
-        DrawLineEx(pDC, *x, plot.top(), *x, plot.top() + 160, 1, kCursorColour);
-        pDC->restore();
+        pDC->fillRect(QRect(*x, plot.top(), 1, 160) & plot, ToQColor(kCursorColour));
     }
 }
 
