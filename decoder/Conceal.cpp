@@ -238,6 +238,27 @@ int GuessInterMb(DecoderInstance* d, int mb) {
   return bestScore;
 }
 
+// A decoded MB of an I- or P-VOP packet whose partitions checked, from
+// them alone: its DCs (intra) or its prediction without the residual.
+void RebuildFromPartitions(DecoderInstance* d) {
+  const int type = *d->mbTypeCursor;
+  if (d->vol->vop_coding_type == VOP_I || type == MB_INTRA || type == MB_INTRA_Q) {
+    const int16_t* luma = d->lumaDcCursor;
+    const int16_t dc[6] = {luma[0], luma[1], luma[d->blockStride], luma[d->blockStride + 1], *d->cbDcCursor,
+                           *d->crDcCursor};
+    for (int b = 0; b < 6; ++b) {
+      std::memset(d->blockBuffer + 64 * b, 0, 64 * sizeof(int16_t));
+      d->blockBuffer[64 * b] = dc[b];
+      d->blockPattern[b] = 0;
+    }
+    PutIntraMacroblock(d, 0);
+  } else if (type == MB_NOT_CODED) {
+    CopyColocatedMb(d, d->fwdRef);
+  } else {
+    PredictFrameMb(d, d->fwdRef, d->blockMvCursor, type == MB_INTER4V ? 4 : 1, false);
+  }
+}
+
 // An MB of a B-VOP: direct mode without a vector difference, from the
 // co-located vectors of the future anchor.
 void GuessBMb(DecoderInstance* d, int mb) {
@@ -345,6 +366,10 @@ void RefineConcealment(DecoderInstance* d) {
   // joins the neighbours several times better (garbage decoded from the
   // damage seldom joins them at all).
   constexpr int kBetter = 3;
+  constexpr int kOwnStep = 4;  // mean absolute step across an edge
+  // A suspect MB of a data-partitioned packet has its partitions checked:
+  // when it gives way, it gives way to its DCs or its own prediction.
+  const bool ownParts = d->vol->data_partitioned && (type == VOP_I || type == VOP_P);
   bool unsure = false;
   for (int mb = 0; mb < d->mbCount; ++mb) {
     const uint8_t mark = d->errorMap[mb];
@@ -378,6 +403,19 @@ void RefineConcealment(DecoderInstance* d) {
     if (kBetter * guessed >= decoded) {
       KeepMb(d, saved, true);
       std::memcpy(d->blockMvCursor, mvs, sizeof mvs);
+    } else if (mark == kSuspect && ownParts) {
+      // Its own vectors, or its own DCs unless they step far more than the
+      // guess: damage may have resynchronised inside the DC partition.
+      uint8_t guess[384];
+      DecMv guessMvs[4];
+      KeepMb(d, guess, false);
+      std::memcpy(guessMvs, d->blockMvCursor, sizeof guessMvs);
+      std::memcpy(d->blockMvCursor, mvs, sizeof mvs);
+      RebuildFromPartitions(d);
+      if (!inter && EdgeMismatch(d, mb) > guessed + kOwnStep * 16 * edges) {
+        KeepMb(d, guess, true);
+        std::memcpy(d->blockMvCursor, guessMvs, sizeof guessMvs);
+      }
     }
     d->errorMap[mb] = weighed;
   }
