@@ -8,7 +8,8 @@
 //                                   vs  gst-launch-1.0 running the same decode into fakesinks
 //                                       (as it sets the decoders up, and with the player's
 //                                       queues, decoder settings and late-picture dropping),
-//                                       and ffmpeg decoding both videos to BGRx
+//                                       and ffmpeg decoding both videos to BGRx; each the CPU
+//                                       of its start-up and of 20 s of the recording's time
 // Usage: player_bench [recording]   (made in /tmp when not given, reused when present)
 // BENCH_RUNS=n plays each n times, the runs of all of them interleaved, and takes the median
 // of each figure: on a shared machine one run can be off by a fifth.
@@ -33,6 +34,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -58,17 +60,27 @@ struct Usage {
 };
 
 // Runs argv as a child, interrupts it after stopAfterMs (0: let it end), returns its usage.
-// env: NAME=value to set in the child, or NAME alone to remove it.
-Usage RunChild(std::vector<std::string> args, int stopAfterMs, const std::vector<std::string>& env = {})
+// env: NAME=value to set in the child, or NAME alone to remove it. playingLine: the time to the
+// interrupt runs from the line of the child's output that starts so (the child playing), as
+// the player's own 20 s run from its start of play; the start-up before it counts in the
+// usage all the same.
+Usage RunChild(std::vector<std::string> args, int stopAfterMs, const std::vector<std::string>& env = {},
+               const char* playingLine = nullptr)
 {
     Usage u;
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    int out[2] = {-1, -1};
+    if (playingLine && pipe(out) != 0) playingLine = nullptr;
     const double t0 = NowMs();
     const pid_t pid = fork();
     if (pid == 0) {
-        if (std::getenv("BENCH_QUIET_CHILD")) {
+        if (playingLine) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+        } else if (std::getenv("BENCH_QUIET_CHILD")) {
             std::freopen("/dev/null", "w", stdout);
         }
         for (const std::string& e : env) {
@@ -79,6 +91,21 @@ Usage RunChild(std::vector<std::string> args, int stopAfterMs, const std::vector
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    FILE* lines = nullptr;
+    std::thread drain;
+    if (playingLine) {
+        close(out[1]);
+        lines = fdopen(out[0], "r");
+        char line[512];
+        while (lines && std::fgets(line, sizeof line, lines))
+            if (std::string(line).rfind(playingLine, 0) == 0) break;
+        // Read on, so that the child never waits on a full pipe.
+        if (lines)
+            drain = std::thread([lines] {
+                char rest[512];
+                while (std::fgets(rest, sizeof rest, lines)) {}
+            });
+    }
     if (stopAfterMs > 0) {
         usleep(static_cast<useconds_t>(stopAfterMs) * 1000);
         kill(pid, SIGINT);
@@ -86,6 +113,8 @@ Usage RunChild(std::vector<std::string> args, int stopAfterMs, const std::vector
     int status = 0;
     rusage ru{};
     wait4(pid, &status, 0, &ru);
+    if (drain.joinable()) drain.join();
+    if (lines) std::fclose(lines);
     u.wallMs = NowMs() - t0;
     u.cpuSeconds = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
     u.peakMb = ru.ru_maxrss / 1024.0;
@@ -188,7 +217,7 @@ int main(int argc, char** argv)
             decoder.insert(decoder.end(), {"max-threads=" + std::to_string(G::kDecoderThreads), "output-corrupt=false"});
             sink.insert(sink.end(), {"qos=true", "max-lateness=" + std::to_string(G::kMaxLatenessMs * 1000000LL)});
         }
-        std::vector<std::string> args = {"gst-launch-1.0", "-q", "filesrc", loc, "!", "qtdemux", "name=d"};
+        std::vector<std::string> args = {"gst-launch-1.0", "filesrc", loc, "!", "qtdemux", "name=d"};
         for (const char* pad : {"d.video_0", "d.video_1"}) {
             args.push_back(pad);
             for (const auto* element : {&queue, &decoder, &sink}) {
@@ -201,7 +230,7 @@ int main(int argc, char** argv)
         args.insert(args.end(), queue.begin(), queue.end());
         args.insert(args.end(), {"!", "avdec_aac", "!", "audioconvert", "!", "audioresample", "!", "volume", "!",
                                  "autoaudiosink"});
-        return RunChild(args, playMs);
+        return RunChild(args, playMs, {}, "Setting pipeline to PLAYING");
     };
     const char* runsText = std::getenv("BENCH_RUNS");
     const int runs = std::max(1, runsText ? std::atoi(runsText) : 1);

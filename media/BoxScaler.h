@@ -34,17 +34,17 @@ public:
     // (sum of weight x vertical sum over its taps + round) >> shift.
     struct Horizontal {
         int taps = 0;                       // per output sample, a multiple of 4
-        int ratio = 0;                      // 2 to 4 when each output is the mean of that many samples from ratio x j on
+        int ratio = 0;                      // 2 to 4: output j is the mean of that many sums from ratio x j on
         int shift = 0;
         int weight = 0;                     // of every tap when ratio is set
-        std::vector<int> first;             // first source sample, per output sample (in sixteens)
+        std::vector<int> first;             // first source sample, per output (outputs rounded up to sixteens)
         std::vector<std::int16_t> weights;  // per four outputs and four taps: 4 x 4 weights
     };
     struct Vertical {
-        int ratio = 0;            // 2 to 4 when each output row is the mean of that many rows from ratio x row on
+        int ratio = 0;            // 2 to 4: output row r is the mean of that many rows from ratio x r on
         std::vector<int> offset;  // into rows and weights, per output row
         std::vector<int> count;   // rows summed
-        std::vector<int> inexact; // rows whose weighted bytes the sums truncate
+        std::vector<int> inexact; // per output row: rows whose weighted bytes its sums truncate
         std::vector<int> rows;
         std::vector<std::uint16_t> weights;
     };
