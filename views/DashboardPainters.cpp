@@ -414,11 +414,15 @@ const TextCell& CellOf(const QPainter* pDC, const QString& text, COLORREF textCo
         QImage ink(reach.size(), QImage::Format_ARGB32_Premultiplied);
         ink.fill(Qt::transparent);
         draw(ink, -reach.topLeft());
+        // The box in the ink's own pixels: each new text is scanned whole, pixel by pixel.
+        const QRect within = box.translated(-reach.topLeft());
+        const int w = ink.width(), h = ink.height();
         bool inside = true;
-        for (int y = 0; y < ink.height() && inside; ++y) {
+        for (int y = 0; y < h && inside; ++y) {
             const auto* line = reinterpret_cast<const QRgb*>(ink.constScanLine(y));
-            for (int x = 0; x < ink.width(); ++x)
-                if (qAlpha(line[x]) != 0 && !box.contains(QPoint(x, y) + reach.topLeft())) {
+            const bool rowInside = y >= within.top() && y <= within.bottom();
+            for (int x = 0; x < w; ++x)
+                if (qAlpha(line[x]) != 0 && !(rowInside && x >= within.left() && x <= within.right())) {
                     inside = false;
                     break;
                 }
